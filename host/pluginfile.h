@@ -52,41 +52,6 @@ private:
     std::string refusal_;
 };
 
-// A user of the system's database, as groupIsOwnersAlone reads it.
-struct UserEntry {
-    std::string name;
-    uid_t uid;
-    gid_t group;  // primary
-    // Login grants the user the group judged, by whatever road (getgrouplist).
-    bool granted = false;
-};
-
-// An entry of the system's group database, as groupIsOwnersAlone reads it: from the group file (or
-// the source the system asks), or from gshadow (its administrators among the members).
-struct GroupEntry {
-    std::string name;
-    std::vector<std::string> members;
-    // A password that gives the group to whoever knows it (sg).
-    bool password = false;
-};
-
-// The group numbered group is the user owner's alone: the entries bearing the number (every one:
-// the system gives a user each number whose entry lists them, and `groupadd -o` gives a number a
-// second name) are one group (entries of one name, as two sources list it), the primary group of
-// owner's entry (the first that bears the number), named as that entry; and no user other than
-// owner has it as primary group, is granted it at login or is listed in an entry of it (a listed
-// name that no entry of owner's bears is another user), and no entry has a password. users: every
-// entry the user database holds.
-bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<GroupEntry>& entries,
-                        const std::vector<UserEntry>& users);
-
-// groupIsOwnersAlone by the system's databases, read on streams of the rule's own (no position the
-// process shares with other threads listing them): every line of /etc/group bearing the number (one
-// beginning with '#' too, which login grants), the entry the system answers for the number, gshadow
-// where this user may read it, and every user of /etc/passwd with what login grants them
-// (getgrouplist, from every source the system asks). Whatever cannot be read counts as others'.
-bool groupIsOwnersAloneBySystem(uid_t owner, gid_t group);
-
 // A user other than the owner of the file or folder held (st as fstat describes it) may write it:
 // others may, or its group may and is not the owner's alone (for root, whose process may change any
 // mode, no group is; elsewhere by the system's user and group databases:

@@ -6,9 +6,12 @@
 #define ZEQ_FILEIO_TESTS_KGROUPCASES_H
 
 #include <grp.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <atomic>
+#include <cerrno>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "fileio/tests/kownmounts.h"
+#include "fileio/tests/kunixsocket.h"
 
 namespace zeqtest {
 
@@ -27,23 +31,29 @@ struct GroupCaseUser {
     gid_t mGroup;
 };
 
-// An entry of the group database bearing the case's number: name, members.
+// An entry of the group database bearing the case's number: name, members, password ("x": in gshadow).
 struct GroupCaseEntry {
     std::string mName;
     std::vector<std::string> mMembers;
+    std::string mPassword = "x";
 };
 
-// An entry of gshadow: name, password ("" none, "!" locked), members.
+// An entry of gshadow: name, password ("" none, "!" locked), members, administrators; mPastTheBound:
+// its line made longer than the rule reads (a run of empty members after the rest).
 struct GroupCaseShadow {
     std::string mName;
     std::string mPassword;
     std::vector<std::string> mMembers;
+    std::vector<std::string> mAdministrators = {};
+    bool mPastTheBound = false;
 };
 
 // Whether the group numbered mGroup, whose entries (every one bearing the number) are mEntries, is
 // mOwner's alone, where the user database holds ann (1000, group 1000), bob (1001, group 1001) and
 // mMore, and gshadow mShadow; mListedBeside: judged while another thread of the process lists the
-// group database.
+// group database. mGroupLines: lines of the group file as they stand, after the entries, which only
+// the system's own reading of them judges; mMemberships: files of the user database's drop-in folder
+// /run/userdb ("user:group.membership").
 struct GroupRuleCase {
     const char* mName;
     uid_t mOwner;
@@ -53,11 +63,19 @@ struct GroupRuleCase {
     bool mAlone;
     std::vector<GroupCaseShadow> mShadow = {};
     bool mListedBeside = false;
+    std::vector<std::string> mGroupLines = {};
+    std::vector<std::string> mMemberships = {};
 
     std::vector<GroupCaseUser> Users() const {
         std::vector<GroupCaseUser> users = {{"ann", 1000, 1000}, {"bob", 1001, 1001}};
         users.insert(users.end(), mMore.begin(), mMore.end());
         return users;
+    }
+    // No entry is longer than the rule reads: one that is leaves a database it cannot judge.
+    bool ReadWhole() const {
+        for (const GroupCaseShadow& entry : mShadow)
+            if (entry.mPastTheBound) return false;
+        return true;
     }
 };
 
@@ -95,6 +113,24 @@ inline const std::vector<GroupRuleCase>& GroupRuleCases() {
         {"AMemberGshadowAloneLists", 1000, 1000, {{"ann", {}}}, {}, false, {{"ann", "", {"bob"}}}},
         {"AGroupPassword", 1000, 1000, {{"ann", {}}}, {}, false, {{"ann", "$6$salt$hash", {}}}},
         {"AGshadowEntryLockedListingTheOwner", 1000, 1000, {{"ann", {}}}, {}, true, {{"ann", "!", {"ann"}}}},
+        // sg gives the group to an administrator gshadow lists, and to whoever knows a password the group
+        // file itself holds (on a second line of the name, which the system's answer for the number never
+        // shows).
+        {"AnAdministratorGshadowAloneLists", 1000, 1000, {{"ann", {}}}, {}, false, {{"ann", "!", {}, {"bob"}}}},
+        {"AGroupFilePassword", 1000, 1000, {{"ann", {}, "$6$salt$hash"}}, {}, false},
+        {"AGroupFilePasswordOnASecondLineOfTheName", 1000, 1000, {{"ann", {}}, {"ann", {}, "$6$salt$hash"}}, {},
+         false},
+        // A gshadow entry longer than the rule reads may list anyone: others'.
+        {"AGshadowEntryLongerThanTheRuleReads", 1000, 1000, {{"ann", {}}}, {}, true, {{"ann", "!", {"ann"}, {}, true}}},
+        // Login reads a line's number leniently: blanks and zeros before it, and none at all on a line
+        // beginning with '+' or '-', read as 0 (root's group, to whomever the line lists).
+        {"ASecondLineOfTheNumberWithABlankBeforeItListingAUser", 1000, 1000, {{"ann", {}}}, {}, true, {}, false,
+         {"ops:x: 01000:bob"}},
+        {"ALineBeginningWithAPlusWithoutANumberListingAUser", 0, 0, {{"root", {}}}, {{"root", 0, 0}}, true, {}, false,
+         {"+root:x::bob"}},
+        // Login asks the user database too, whose drop-in folders grant memberships of their own.
+        {"AMembershipOfTheUserDatabasesDropIns", 1000, 1000, {{"ann", {}}}, {}, true, {}, false, {},
+         {"bob:ann.membership"}},
         // A membership login grants that the group's entry does not show (here: root's group as the
         // primary group of a user the group lists nowhere).
         {"AMembershipTheListingDoesNotShow", 0, 0, {{"root", {"root"}}}, {{"root", 0, 0}, {"daemon", 1, 0}}, false},
@@ -125,24 +161,28 @@ inline void GroupRuleDatabase(const GroupRuleCase& c, std::string& passwd, std::
         return list;
     };
     for (const GroupCaseEntry& entry : c.mEntries)
-        groups += entry.mName + ":x:" + std::to_string(c.mGroup) + ":" + listed(entry.mMembers) + "\n";
+        groups += entry.mName + ":" + entry.mPassword + ":" + std::to_string(c.mGroup) + ":" + listed(entry.mMembers) +
+                  "\n";
+    for (const std::string& line : c.mGroupLines) groups += line + "\n";
     for (const GroupCaseShadow& entry : c.mShadow)
-        gshadow += entry.mName + ":" + entry.mPassword + "::" + listed(entry.mMembers) + "\n";
+        gshadow += entry.mName + ":" + entry.mPassword + ":" + listed(entry.mAdministrators) + ":" +
+                   listed(entry.mMembers) + (entry.mPastTheBound ? std::string(2u << 20, ',') : "") + "\n";
 }
 
 // Whether login grants a user of c's database other than its owner the group: what the system
 // itself says (getgrouplist, as login asks it), in a process under that database.
-inline bool LoginGrantsAnother(const GroupRuleCase& c) {
-    for (const GroupCaseUser& user : c.Users()) {
-        if (user.mUid == c.mOwner) continue;
+inline bool LoginGrantsAnother(const std::vector<GroupCaseUser>& users, uid_t owner, gid_t group) {
+    for (const GroupCaseUser& user : users) {
+        if (user.mUid == owner) continue;
         std::vector<gid_t> granted(256);
         int count = static_cast<int>(granted.size());
         if (::getgrouplist(user.mName.c_str(), user.mGroup, granted.data(), &count) < 0) return true;
         for (int at = 0; at < count; ++at)
-            if (granted[static_cast<std::size_t>(at)] == c.mGroup) return true;
+            if (granted[static_cast<std::size_t>(at)] == group) return true;
     }
     return false;
 }
+inline bool LoginGrantsAnother(const GroupRuleCase& c) { return LoginGrantsAnother(c.Users(), c.mOwner, c.mGroup); }
 
 // Lists the group database (setgrent, getgrent, endgrent) over and over on a thread of its own, as
 // another part of a program may, until it is destroyed.
@@ -172,10 +212,10 @@ private:
 // Judges c by judge (a definition's rule by the system's databases: owner, group) in a child with
 // mounts of its own, under c's database, 50 times (while another thread lists the group database
 // with setgrent, getgrent and endgrent, where mListedBeside), against the expectation: the owner's
-// alone only where login grants no other user the group (getgrouplist, asked there) and the table
+// alone only where login grants no other user the group (getgrouplist, asked there), the table
 // holds it the owner's alone (what login grants never shows: a gshadow member, a password, another
-// name bearing the number). Answers "" where every verdict agrees, else what disagreed; nothing
-// where no such child can be made.
+// name bearing the number) and no entry is longer than the rule reads. Answers "" where every
+// verdict agrees, else what disagreed; nothing where no such child can be made.
 inline std::optional<std::string> JudgedUnderItsDatabase(const GroupRuleCase& c, const std::string& folder,
                                                          const std::function<bool(uid_t, gid_t)>& judge) {
     return ChildAnswer([&]() -> std::optional<std::string> {
@@ -183,8 +223,16 @@ inline std::optional<std::string> JudgedUnderItsDatabase(const GroupRuleCase& c,
         std::string passwd, groups, gshadow;
         GroupRuleDatabase(c, passwd, groups, gshadow);
         if (!WithUserDatabase(folder, passwd, groups, "ann", gshadow)) return std::nullopt;
+        if (!c.mMemberships.empty()) {
+            if (!WithRunOfItsOwn(folder + "/run") || ::mkdir("/run/userdb", 0755) != 0) return std::nullopt;
+            for (const std::string& name : c.mMemberships) {
+                // An empty one masks the name instead.
+                std::ofstream out("/run/userdb/" + name);
+                if (!(out << "{}\n" << std::flush)) return std::nullopt;
+            }
+        }
         const bool granted = LoginGrantsAnother(c);
-        const bool expected = c.mAlone && !granted;
+        const bool expected = c.mAlone && !granted && c.ReadWhole();
         std::optional<GroupListingThread> lister;
         if (c.mListedBeside) lister.emplace();
         int wrong = 0;
@@ -193,6 +241,159 @@ inline std::optional<std::string> JudgedUnderItsDatabase(const GroupRuleCase& c,
         if (wrong == 0) return std::string();
         return std::to_string(wrong) + " of 50 verdicts not \"" + (expected ? "alone" : "not alone") +
                "\" (login grants another user the group: " + (granted ? "yes" : "no") + ")";
+    });
+}
+
+// Writes text as the whole of file (a fresh folder's, or one mounted from there), in place: a file
+// mounted over another's name stays mounted.
+inline bool Rewrite(const std::string& file, const std::string& text) {
+    std::ofstream out(file, std::ios::trunc);
+    return static_cast<bool>(out << text << std::flush);
+}
+
+// Makes path below /run (in a process whose /run is its own: WithRunOfItsOwn) with the folders on the
+// way: a drop-in record of the user database ("userdb/...", holding "{}": an empty one masks its name),
+// else a socket, as a daemon leaves one.
+inline bool MakeInRun(const std::string& path) {
+    for (std::size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
+        if (::mkdir(("/run/" + path.substr(0, slash)).c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (path.rfind("userdb/", 0) == 0) return Rewrite("/run/" + path, "{}\n");
+    return BoundUnixSocket("/run/" + path).IsBound();
+}
+
+// Whom the rule asks whether login grants ann's group (1000) to them, by what the system's sources of
+// groups are, where the user database holds ann, bob and cat (1000 to 1002, each of a group of its
+// own) and the group file their groups and mGroupLines: the name service switch's lines mSwitch beside
+// the user database's ("": the group file and the user database alone), and in a /run of its own the
+// sockets and drop-in records mRun names (MakeInRun). mAsked: bob and cat both where a source answers
+// that the rule cannot see.
+struct LoginAskCase {
+    const char* mName;
+    std::vector<std::string> mGroupLines;
+    std::string mSwitch;
+    std::vector<std::string> mRun;
+    std::vector<std::string> mAsked;
+};
+
+inline void PrintTo(const LoginAskCase& c, std::ostream* out) { *out << c.mName; }
+
+inline const std::vector<LoginAskCase>& LoginAskCases() {
+    static const std::vector<LoginAskCase> cases = {
+        {"NoOneWhereNoLineMayBearTheNumber", {"ops:x:2000:bob"}, "", {}, {}},
+        {"AMemberOfALineOfTheNumber", {"ops:x:1000:bob"}, "", {}, {"bob"}},
+        {"AMemberAfterABlank", {"ops:x:1000: cat"}, "", {}, {"cat"}},
+        {"AMemberOfALineBeginningWithAHash", {"#ops:x:1000:cat"}, "", {}, {"cat"}},
+        // Login reads a number leniently; plain digits alone name another beyond doubt.
+        {"ZerosBeforeAnotherNumber", {"ops:x:02000:bob"}, "", {}, {}},
+        {"ABlankBeforeANumber", {"ops:x: 2000:bob"}, "", {}, {"bob"}},
+        {"ASignBeforeANumber", {"ops:x:+2000:bob"}, "", {}, {"bob"}},
+        {"ANumberPast32Bits", {"ops:x:4294969296:bob"}, "", {}, {"bob"}},
+        {"NoNumberOnAPlusLine", {"+ops:x::bob"}, "", {}, {"bob"}},
+        // The name service switch: any source but the group file and the user database may grant anyone.
+        {"ActionsBetweenTheSources", {}, "group: files [SUCCESS=merge] systemd\n", {}, {}},
+        {"AnotherSourceOfGroups", {}, "group: files ldap\n", {}, {"bob", "cat"}},
+        {"AnotherSourceOfLoginsGroups", {}, "group: files systemd\ninitgroups: files sss\n", {}, {"bob", "cat"}},
+        {"NoSourceOfGroupsNamed", {}, "hosts: files\n", {}, {"bob", "cat"}},
+        // A cache daemon answers from its cache; the user database from its services and drop-in records.
+        {"ACacheDaemonsSocket", {}, "", {"nscd/socket"}, {"bob", "cat"}},
+        {"TheServiceOfDynamicUsers", {}, "", {"systemd/userdb/io.systemd.DynamicUser"}, {}},
+        {"AnotherUserDatabaseService", {}, "", {"systemd/userdb/io.systemd.Home"}, {"bob", "cat"}},
+        {"ADropInMembership", {}, "", {"userdb/bob:ann.membership"}, {"bob"}},
+        {"ADropInGroupRecord", {}, "", {"userdb/ops.group"}, {"bob", "cat"}},
+    };
+    return cases;
+}
+
+// The users of LoginAskCase, their passwd and group lines, and its name service switch.
+inline const std::vector<GroupCaseUser>& LoginAskUsers() {
+    static const std::vector<GroupCaseUser> users = {{"ann", 1000, 1000}, {"bob", 1001, 1001}, {"cat", 1002, 1002}};
+    return users;
+}
+inline void LoginAskDatabase(std::string& passwd, std::string& groups) {
+    passwd.clear();
+    groups.clear();
+    for (const GroupCaseUser& user : LoginAskUsers()) {
+        const std::string id = std::to_string(user.mUid);
+        passwd += user.mName + ":x:" + id + ":" + id + "::/:/bin/sh\n";
+        groups += user.mName + ":x:" + id + ":\n";
+    }
+}
+inline std::string LoginAskSwitch(const std::string& group) { return "passwd: files\n" + group; }
+
+// Whom asked (a definition's list of the users its rule asks login about: owner, group, names; false
+// where the databases cannot be read) names under c's sources, in a child with mounts of its own
+// (folder: a fresh one of the test's): the names joined by ",", or why there are none; nothing where no
+// such child can be made.
+inline std::optional<std::string> AskedUnderItsSources(
+    const LoginAskCase& c, const std::string& folder,
+    const std::function<bool(uid_t, gid_t, std::vector<std::string>&)>& asked) {
+    return ChildAnswer([&]() -> std::optional<std::string> {
+        if (!InMountsOfItsOwn()) return std::nullopt;
+        std::string passwd, groups;
+        LoginAskDatabase(passwd, groups);
+        for (const std::string& line : c.mGroupLines) groups += line + "\n";
+        const std::string nsswitch = folder + "/nsswitch.conf";
+        if (!Rewrite(nsswitch, LoginAskSwitch(c.mSwitch.empty() ? "group: files systemd\n" : c.mSwitch)) ||
+            ::mount(nsswitch.c_str(), "/etc/nsswitch.conf", nullptr, MS_BIND, nullptr) != 0 ||
+            !WithUserDatabase(folder, passwd, groups, "ann") || !WithRunOfItsOwn(folder + "/run"))
+            return std::nullopt;
+        for (const std::string& path : c.mRun)
+            if (!MakeInRun(path)) return std::nullopt;
+        std::vector<std::string> names;
+        if (!asked(1000, 1000, names)) return std::string("the databases cannot be read");
+        std::string joined;
+        for (const std::string& name : names) joined += (joined.empty() ? "" : ",") + name;
+        return joined;
+    });
+}
+
+// Judges ann's group (1000) by judge (a definition's rule by the system's databases) in a child with
+// mounts of its own, under LoginAskCase's database, as each file it rests on changes in place, each
+// change undone before the next (and a drop-in membership kept, emptied and filled again), against
+// the expectation at each step: the owner's alone where the files say so and login grants no other
+// user the group. Answers "" where every verdict agrees, else the steps that disagreed; nothing where
+// no such child can be made.
+inline std::optional<std::string> JudgedAsItsFilesChange(const std::string& folder,
+                                                         const std::function<bool(uid_t, gid_t)>& judge) {
+    return ChildAnswer([&]() -> std::optional<std::string> {
+        std::string passwd, groups;
+        LoginAskDatabase(passwd, groups);
+        const std::string nsswitch = folder + "/nsswitch.conf";
+        if (!InMountsOfItsOwn() || !Rewrite(nsswitch, LoginAskSwitch("group: files systemd\n")) ||
+            ::mount(nsswitch.c_str(), "/etc/nsswitch.conf", nullptr, MS_BIND, nullptr) != 0 ||
+            !WithUserDatabase(folder, passwd, groups, "ann", "ann:!::\n") || !WithRunOfItsOwn(folder + "/run") ||
+            ::mkdir("/run/userdb", 0755) != 0)
+            return std::nullopt;
+        const std::string membership = "/run/userdb/bob:ann.membership";
+        // What each step writes where, and whether the files alone leave the group ann's.
+        const struct {
+            const char* mStep;
+            std::string mFile;
+            std::string mText;
+            bool mAlone;
+        } steps[] = {
+            {"as it stands", nsswitch, LoginAskSwitch("group: files systemd\n"), true},
+            {"bob listed in the group file", folder + "/group", "ann:x:1000:bob\n" + groups, false},
+            {"the group file undone", folder + "/group", groups, true},
+            {"a user of the group as primary group", folder + "/passwd", passwd + "svc:x:1002:1000::/:/bin/sh\n",
+             false},
+            {"the user database undone", folder + "/passwd", passwd, true},
+            {"bob listed in gshadow", folder + "/gshadow", "ann:!::bob\n", false},
+            {"gshadow undone", folder + "/gshadow", "ann:!::\n", true},
+            {"a drop-in membership of bob's", membership, "{}\n", true},
+            {"the membership emptied", membership, "", true},
+            {"the membership filled again", membership, "{}\n", true},
+            {"the user database left out of the switch", nsswitch, LoginAskSwitch("group: files\n"), true},
+        };
+        std::string wrong;
+        for (const auto& step : steps) {
+            if (!Rewrite(step.mFile, step.mText)) return std::nullopt;
+            const bool expected = step.mAlone && !LoginGrantsAnother(LoginAskUsers(), 1000, 1000);
+            if (judge(1000, 1000) != expected || judge(1000, 1000) != expected)
+                wrong += std::string(wrong.empty() ? "" : "; ") + step.mStep + ": not \"" +
+                         (expected ? "alone" : "not alone") + "\"";
+        }
+        return wrong;
     });
 }
 

@@ -128,6 +128,13 @@ inline bool WithUserDatabase(const std::string& folder, const std::string& passw
     return ::getpwnam_r(witness.c_str(), &entry, buffer, sizeof(buffer), &found) == 0 && found;
 }
 
+// In a process with mounts of its own (InMountsOfItsOwn): /run is folder (made here, in a fresh folder
+// of the test's), empty but for what the test puts there next (a daemon's socket, the user
+// database's drop-in files); false where that cannot be done.
+inline bool WithRunOfItsOwn(const std::string& folder) {
+    return ::mkdir(folder.c_str(), 0755) == 0 && ::mount(folder.c_str(), "/run", nullptr, MS_BIND, nullptr) == 0;
+}
+
 }  // namespace zeqtest
 
 #endif

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "fileio/kfilereplacement.h"
+#include "fileio/kgrouprule.h"
 #include "fileio/tests/fileio_test_support.h"
 #include "fileio/tests/kgroupcases.h"
 #include "fileio/tests/kpipewatchdog.h"
@@ -334,9 +335,13 @@ TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
     std::vector<KUserEntry> users;
     for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
     std::vector<KGroupEntry> entries;
-    for (const zeqtest::GroupCaseEntry& entry : c.mEntries) entries.push_back({entry.mName, entry.mMembers});
-    for (const zeqtest::GroupCaseShadow& entry : c.mShadow)
+    for (const zeqtest::GroupCaseEntry& entry : c.mEntries)
+        entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "x"});
+    for (const zeqtest::GroupCaseShadow& entry : c.mShadow) {
         entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "!"});
+        entries.back().mMembers.insert(entries.back().mMembers.end(), entry.mAdministrators.begin(),
+                                       entry.mAdministrators.end());
+    }
     EXPECT_EQ(c.mAlone, KGroupIsOwnersAlone(c.mOwner, c.mGroup, entries, users));
 }
 
@@ -354,6 +359,35 @@ TEST_P(GroupRule, HoldsUnderTheSystemsOwnDatabase) {
 
 INSTANTIATE_TEST_SUITE_P(Folders, GroupRule, testing::ValuesIn(zeqtest::GroupRuleCases()),
                          [](const testing::TestParamInfo<zeqtest::GroupRuleCase>& info) {
+                             return std::string(info.param.mName);
+                         });
+
+// A verdict read from the system's databases stands only while the files it rests on stay the same.
+TEST(GroupRuleBySystem, JudgesAgainWhenAFileItRestsOnChanges) {
+    TempDir dir;
+    const std::optional<std::string> answer =
+        zeqtest::JudgedAsItsFilesChange(dir.Path().string(), KGroupIsOwnersAloneBySystem);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    EXPECT_EQ("", *answer);
+}
+
+// Whom the rule asks whether login grants the group: those the group file or the user database's
+// drop-in memberships may name, and everyone where a source of groups answers that it cannot see.
+class GroupRuleLogin : public testing::TestWithParam<zeqtest::LoginAskCase> {};
+
+TEST_P(GroupRuleLogin, IsAskedOfEveryUserItMayGrantTheGroup) {
+    const zeqtest::LoginAskCase& c = GetParam();
+    TempDir dir;
+    const std::optional<std::string> answer =
+        zeqtest::AskedUnderItsSources(c, dir.Path().string(), KLoginAskedAbout);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    std::string expected;
+    for (const std::string& name : c.mAsked) expected += (expected.empty() ? "" : ",") + name;
+    EXPECT_EQ(expected, *answer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, GroupRuleLogin, testing::ValuesIn(zeqtest::LoginAskCases()),
+                         [](const testing::TestParamInfo<zeqtest::LoginAskCase>& info) {
                              return std::string(info.param.mName);
                          });
 

@@ -29,6 +29,7 @@
 #include "fileio/tests/kownmounts.h"
 #include "fileio/tests/scratch_root.h"
 #include "fileio/tests/test_users.h"
+#include "grouprule.h"
 #include "pluginfile.h"
 
 namespace {
@@ -434,9 +435,13 @@ TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
     std::vector<tulo_detail::UserEntry> users;
     for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
     std::vector<tulo_detail::GroupEntry> entries;
-    for (const zeqtest::GroupCaseEntry& entry : c.mEntries) entries.push_back({entry.mName, entry.mMembers});
-    for (const zeqtest::GroupCaseShadow& entry : c.mShadow)
+    for (const zeqtest::GroupCaseEntry& entry : c.mEntries)
+        entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "x"});
+    for (const zeqtest::GroupCaseShadow& entry : c.mShadow) {
         entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "!"});
+        entries.back().members.insert(entries.back().members.end(), entry.mAdministrators.begin(),
+                                       entry.mAdministrators.end());
+    }
     EXPECT_EQ(c.mAlone, tulo_detail::groupIsOwnersAlone(c.mOwner, c.mGroup, entries, users));
 }
 
@@ -456,6 +461,40 @@ TEST_P(GroupRule, HoldsUnderTheSystemsOwnDatabase) {
 
 INSTANTIATE_TEST_SUITE_P(Host, GroupRule, ::testing::ValuesIn(zeqtest::GroupRuleCases()),
                          [](const ::testing::TestParamInfo<zeqtest::GroupRuleCase>& info) {
+                             return std::string(info.param.mName);
+                         });
+
+// A verdict read from the system's databases stands only while the files it rests on stay the same.
+TEST(GroupRuleBySystem, JudgesAgainWhenAFileItRestsOnChanges) {
+    const std::string dir = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "group-rule").string();
+    const std::optional<std::string> answer =
+        zeqtest::JudgedAsItsFilesChange(dir, tulo_detail::groupIsOwnersAloneBySystem);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    EXPECT_EQ("", *answer);
+}
+
+// Whom the host's rule asks whether login grants the group: those the group file or the user
+// database's drop-in memberships may name, and everyone where a source of groups answers that it
+// cannot see.
+class GroupRuleLogin : public ::testing::TestWithParam<zeqtest::LoginAskCase> {};
+
+TEST_P(GroupRuleLogin, IsAskedOfEveryUserItMayGrantTheGroup) {
+    const zeqtest::LoginAskCase& c = GetParam();
+    const std::string dir = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "group-rule").string();
+    const std::optional<std::string> answer =
+        zeqtest::AskedUnderItsSources(c, dir, tulo_detail::loginAskedAbout);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    std::string expected;
+    for (const std::string& name : c.mAsked) expected += (expected.empty() ? "" : ",") + name;
+    EXPECT_EQ(expected, *answer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Host, GroupRuleLogin, ::testing::ValuesIn(zeqtest::LoginAskCases()),
+                         [](const ::testing::TestParamInfo<zeqtest::LoginAskCase>& info) {
                              return std::string(info.param.mName);
                          });
 

@@ -1,0 +1,61 @@
+// The rule of a group that is its owner's alone (a user's private group), by which the host counts
+// the write of a plug-in file's group, or its folder's, as its owner's: over entries given, and by
+// the system's databases. Internal to the library.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace tulo_detail {
+
+// A user of the system's database, as groupIsOwnersAlone reads it.
+struct UserEntry {
+    std::string name;
+    uid_t uid;
+    gid_t group;  // primary
+    // Login grants the user the group judged, by whatever road (getgrouplist).
+    bool granted = false;
+};
+
+// An entry of the system's group database, as groupIsOwnersAlone reads it: from the group file (or
+// the source the system asks), or from gshadow (its administrators among the members).
+struct GroupEntry {
+    std::string name;
+    std::vector<std::string> members;
+    // A password that gives the group to whoever knows it (sg).
+    bool password = false;
+};
+
+// The group numbered group is the user owner's alone: the entries bearing the number (every one:
+// the system gives a user each number whose entry lists them, and `groupadd -o` gives a number a
+// second name) are one group (entries of one name, as two sources list it), the primary group of
+// owner's entry (the first that bears the number), named as that entry; and no user other than
+// owner has it as primary group, is granted it at login or is listed in an entry of it (a listed
+// name that no entry of owner's bears is another user), and no entry has a password. users: every
+// entry the user database holds.
+bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<GroupEntry>& entries,
+                        const std::vector<UserEntry>& users);
+
+// groupIsOwnersAlone by the system's databases, read on streams of the rule's own (no position the
+// process shares with other threads listing them): every line of /etc/group bearing the number (one
+// beginning with '#' too, which login grants), the entry the system answers for the number, gshadow
+// where this user may read it, and every user of /etc/passwd with what login grants them
+// (getgrouplist, from every source the system asks), asked of the users loginAskedAbout gives.
+// Whatever cannot be read counts as others'. A verdict is kept for the process while the files it
+// rests on (the databases, the name service switch, where the other sources of groups would lie)
+// stay the same, where every source login asks lies in them.
+bool groupIsOwnersAloneBySystem(uid_t owner, gid_t group);
+
+// The users of /etc/passwd other than owner whom groupIsOwnersAloneBySystem asks whether login grants
+// them the group: every one where login asks a source of groups the rule cannot read (the name service
+// switch names another than the group file and the user database, or none; a name service cache
+// daemon listens; the user database has a service other than the manager's, of dynamic users, or a
+// drop-in record other than a membership), else each one whose name stands in the member part of a
+// line of /etc/group whose number login may read as the group's (all but plain digits naming another,
+// as login reads blanks and signs before them, and no number at all on a '+' or '-' line as 0), or in
+// a drop-in membership's name. false where the databases cannot be read whole.
+bool loginAskedAbout(uid_t owner, gid_t group, std::vector<std::string>& users);
+
+}  // namespace tulo_detail
