@@ -96,16 +96,25 @@ void BM_TransformAnimation(benchmark::State& state) {
 }
 BENCHMARK(BM_TransformAnimation)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// One curve of n keys a frame apart at 30 per second, sampled (keys that cannot be copied) or
-// copied key for key.
+// One curve of n keys: smooth keys a frame apart at 30 per second, sampled (as by force) or copied
+// key for key (mode 0 and 1); or keys unevenly spaced whose sides are of every kind in turn, linear
+// before fixed, step, flat, smooth and clamped (mode 2), copied key for key.
 void BM_LongCurve(benchmark::State& state) {
     Quiet();
     const int count = static_cast<int>(state.range(0));
-    const bool sampled = state.range(1) != 0;
+    const bool sampled = state.range(1) == 1;
+    const bool mixed = state.range(1) == 2;
+    const int kinds[] = {TFnAnimCurve::kTangentLinear, TFnAnimCurve::kTangentFixed,  TFnAnimCurve::kTangentStep,
+                         TFnAnimCurve::kTangentFlat,   TFnAnimCurve::kTangentSmooth, TFnAnimCurve::kTangentClamped};
     TFnAnimCurve host;
     host.create(TFnDependencyNode(standin::createNode("transform", "long")).findPlug("translateX"));
-    for (int k = 0; k < count; ++k)
-        host.addKey(TTime(k / 30.0, TTime::kSeconds), k % 17, TFnAnimCurve::kTangentSmooth, TFnAnimCurve::kTangentSmooth);
+    for (int k = 0; k < count; ++k) {
+        if (mixed)
+            host.addKey(TTime(k / 30.0 + (k % 3) / 100.0, TTime::kSeconds), k % 17, kinds[k % 6], kinds[(k + 2) % 6]);
+        else
+            host.addKey(TTime(k / 30.0, TTime::kSeconds), k % 17, TFnAnimCurve::kTangentSmooth,
+                        TFnAnimCurve::kTangentSmooth);
+    }
     ZeqTuloCurveOptions options;
     for (auto _ : state) {
         zeqsdk_400::KFCurve curve;
@@ -115,7 +124,7 @@ void BM_LongCurve(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * count);
     standin::reset();
 }
-BENCHMARK(BM_LongCurve)->ArgsProduct({{1000, 100000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LongCurve)->ArgsProduct({{1000, 100000}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
 
 // A skin of about 10^5 vertices and 50 joints, and 200 small skins on the same joints, in a tree
 // of n transforms: the skin-cluster export with its bind poses.

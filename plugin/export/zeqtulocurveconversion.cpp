@@ -1,16 +1,19 @@
-// Host animation curves into Zeq curves: the test whether the host keys can be copied key for key,
-// the key copy with its carried tangent state, sampling on the period grid, and the constant key
-// reduction. Keys are reserved once and written in place.
+// Host animation curves into Zeq curves: the key copy, each segment the host plays one Zeq segment
+// (sampling on the period grid for the host's own shapes alone), key times taken back to the ticks
+// the host's seconds stand for, and the constant key reduction. Keys are reserved once and written
+// in place.
 #include "plugin/export/zeqtulocurveconversion.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "fcurve/kfcurve.h"
 #include "fcurve/kfcurvefilterconstantkeyreducer.h"
 #include "fcurve/kfcurvenode.h"
+#include "io/zeqlogfile.h"
 #include "plugin/zeqtulouserparams.h"
 #include "plugin/zeqtuloutility.h"
 
@@ -23,10 +26,6 @@ const double kEpsilon = 2.220446049250313e-16;
 const double kDefaultRate = 30.0;
 const unsigned int kExportApplyCstKeyRed = 16;
 
-// Two keys whose values differ by less than this make a clamped tangent linear, per host curve
-// type 0 to 8.
-const double kClampThreshold[9] = {0.001, 0.001, 0.001, 0.001, 0.001, 0.001, 0.001, 0.001, 0.001};
-
 // The in- and out-tangent types of every key, read once: the test and the copy both need them.
 struct TangentTypes {
     std::vector<unsigned char> mIn, mOut;
@@ -37,10 +36,6 @@ struct TangentTypes {
         }
     }
 };
-
-double ClampThreshold(int curveType) {
-    return curveType >= 0 && curveType < 9 ? kClampThreshold[curveType] : kClampThreshold[0];
-}
 
 // Host tangent type numbers.
 enum : int { kGlobal = 0, kFixed = 1, kLinear = 2, kFlat = 3, kSmooth = 4, kStep = 5, kSlow = 6, kFast = 7,
@@ -127,31 +122,14 @@ float WeightOf(double seconds, double dt) {
     return static_cast<float>((steps + 0.5) / KFCURVE_WEIGHT_DIVIDER);
 }
 
-// Whether the pair (out-tangent of key i, in-tangent of key i + 1) can be expressed by one Zeq
-// segment: linear needs linear, fixed, flat and smooth need one of them; a clamped in-tangent is
-// linear between nearly equal values, smooth otherwise.
-bool PairCopies(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, double threshold) {
-    int out = types.mOut[i];
-    int in = types.mIn[i + 1];
-    if (in == kClamped) {
-        if (std::fabs(host.value(i) - host.value(i + 1)) < threshold)
-            out = in = kLinear;
-        else
-            in = kSmooth;
-    }
-    const auto fixedLike = [](int type) { return type == kFixed || type == kFlat || type == kSmooth; };
-    if (out == kLinear) return in == kLinear;
-    if (fixedLike(out)) return fixedLike(in);
-    return true;
-}
-
-bool NeedsSampling(const TFnAnimCurve& host, const TangentTypes& types, unsigned count, int curveType) {
-    const double threshold = ClampThreshold(curveType);
-    for (unsigned i = 0; i < count; ++i) {
-        const int in = types.mIn[i];
-        if (in == kSlow || in == kFast) return true;
-        if (i + 1 < count && !PairCopies(host, types, i, threshold)) return true;
-    }
+// Slow and fast tangents are shapes of the host's own, which no Zeq key holds: a curve with one on a
+// side that shapes a segment (an in-tangent anywhere, as the host reads it at either end too) is
+// sampled. Every other segment the host plays is a cubic between the two slopes (a Bezier with their
+// lengths, weighted), or holds, or runs straight, and is copied key for key.
+bool NeedsSampling(const TangentTypes& types, unsigned count) {
+    const auto sampled = [](int type) { return type == kSlow || type == kFast; };
+    for (unsigned i = 0; i < count; ++i)
+        if (sampled(types.mIn[i]) || (i + 1 < count && sampled(types.mOut[i]))) return true;
     return false;
 }
 
@@ -218,56 +196,6 @@ bool Sample(const TFnAnimCurve& host, unsigned count, KFCurve& curve, double sca
     return true;
 }
 
-// What passes from one copied key to the next.
-struct Carried {
-    unsigned int mInterpolation = KFCURVE_INTERPOLATION_CUBIC;
-    unsigned int mTangentMode = KFCURVE_TANGEANT_AUTO;
-    double mRightDerivative = 0;
-};
-
-// The carried state after the out-tangent of key i.
-void ApplyOutTangent(const TFnAnimCurve& host, int type, unsigned i, unsigned count, int curveType,
-                     const Tangent& out, Carried& carried) {
-    switch (type) {
-    case kGlobal:
-        break;
-    case kFixed:
-        carried = {KFCURVE_INTERPOLATION_CUBIC,
-                   host.tangentsLocked(i) ? unsigned(KFCURVE_TANGEANT_USER) : unsigned(KFCURVE_TANGEANT_USER_BREAK),
-                   out.mSlope};
-        break;
-    case kLinear:
-        carried = {KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_AUTO, 0};
-        break;
-    case kFlat:
-        carried = {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, 0};
-        break;
-    case kSmooth:
-        carried.mInterpolation = KFCURVE_INTERPOLATION_CUBIC;
-        carried.mTangentMode = KFCURVE_TANGEANT_AUTO;
-        break;
-    case kStep:
-        // A step holds the key's own value up to the next key.
-        carried = {KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD, 0};
-        break;
-    case kClamped: {
-        // The last key has no segment to flatten: clamped there is smooth, a cubic auto key (which
-        // the import makes clamped again, so a second export writes the same key).
-        if (i + 1 == count) {
-            carried = {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_AUTO, 0};
-            break;
-        }
-        const bool flat = std::fabs(host.value(i) - host.value(i + 1)) < ClampThreshold(curveType);
-        carried = {flat ? unsigned(KFCURVE_INTERPOLATION_LINEAR) : unsigned(KFCURVE_INTERPOLATION_CUBIC),
-                   KFCURVE_TANGEANT_USER, out.mSlope};
-        break;
-    }
-    default:
-        carried = {KFCURVE_INTERPOLATION_CUBIC, 0, 0};
-        break;
-    }
-}
-
 // The import keeps a constant key taking the next key's value as two host keys: the key holding its
 // own value and, ten nanoseconds on, a step key holding the next key's. Such a pair goes out as that
 // one key again, so that no slope reads the jump between them.
@@ -280,6 +208,66 @@ kLongLong HostRoundingTicks(KTime t) {
     return static_cast<kLongLong>(std::ldexp(std::fabs(static_cast<double>(t.Get())), -50));
 }
 
+// The host's frame (one of its time unit) in ticks; 0 where ticks cannot hold one.
+kLongLong HostFrameTicks() {
+    const double ticks = static_cast<double>(KTime::kTicksPerSecond) / ZeqTuloUtility::TimeUnitRatio();
+    return std::isfinite(ticks) && ticks >= 1.0 && ticks < 9.0e18 ? std::llround(ticks) : 0;
+}
+
+// Where a host key stands in ticks. The host keeps seconds, which far along the time line many ticks
+// share: the key stands at every tick whose seconds are the key's ([mFirst, mLast], empty where none
+// has them, as for a time the user typed), and nearest to its seconds at mNearest.
+struct Instant {
+    kLongLong mNearest = 0;
+    kLongLong mFirst = 1;
+    kLongLong mLast = 0;
+};
+
+Instant InstantOf(double seconds) {
+    Instant at;
+    const long double exact = static_cast<long double>(seconds) * KTime::kTicksPerSecond;
+    if (!(std::fabs(exact) < 9.0e18L)) {
+        at.mNearest = Ticks(seconds).Get();
+        return at;
+    }
+    at.mNearest = std::llround(exact);
+    // Every tick with these seconds lies within a few of the seconds' last bits.
+    const double bit = std::nextafter(std::fabs(seconds), HUGE_VAL) - std::fabs(seconds);
+    const kLongLong reach = static_cast<kLongLong>(4 * bit * static_cast<double>(KTime::kTicksPerSecond)) + 4;
+    const auto secondsOf = [](kLongLong t) { return KTime(t).GetSecondDouble(); };
+    // The first tick in [low, high] whose seconds pass the test (seconds only grow with ticks), else
+    // high + 1.
+    const auto firstWhere = [&](auto&& test) {
+        kLongLong low = at.mNearest - reach, high = at.mNearest + reach + 1;
+        while (low < high) {
+            const kLongLong middle = low + (high - low) / 2;
+            if (test(secondsOf(middle)))
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        return low;
+    };
+    at.mFirst = firstWhere([seconds](double s) { return s >= seconds; });
+    at.mLast = firstWhere([seconds](double s) { return s > seconds; }) - 1;
+    return at;
+}
+
+enum class Side { kFirst, kNearest, kLast };
+
+// The tick a key goes out at: of the ticks it stands at, the side that plays as the host over all of
+// them: where a step runs from the key (or up to it), its first, so that the key's own value plays
+// from there; for a "next" key, which takes the next value after its time, its last; else (the curve
+// running on through the key) the nearest.
+kLongLong TickOf(const Instant& at, Side side) {
+    if (at.mFirst > at.mLast) return at.mNearest;
+    switch (side) {
+    case Side::kFirst: return at.mFirst;
+    case Side::kLast: return at.mLast;
+    default: return std::min(std::max(at.mNearest, at.mFirst), at.mLast);
+    }
+}
+
 bool StepsToNextValue(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, unsigned count, KTime time,
                       KTime next) {
     if (i + 2 >= count || types.mOut[i] != kStep || types.mOut[i + 1] != kStep) return false;
@@ -289,27 +277,33 @@ bool StepsToNextValue(const TFnAnimCurve& host, const TangentTypes& types, unsig
 }
 
 // Where the step key stands on one of the host's frames, the import moved the key back to the gap
-// before it from where it was, up to the frame: it goes out a tick before the frame, the latest time
-// that plays the next value there (and a key a tick before a frame comes back where it was). Far
-// along the time line a step on a frame comes back within the rounding of it.
-KTime NextKeyTime(KTime key, KTime step) {
-    const double ticks = static_cast<double>(KTime::kTicksPerSecond) / ZeqTuloUtility::TimeUnitRatio();
-    if (!(std::isfinite(ticks) && ticks >= 1.0 && ticks < 9.0e18)) return key;
-    const __int128 frame = std::llround(ticks);
-    __int128 past = static_cast<__int128>(step.Get()) % frame;
-    if (past < 0) past += frame;
-    const __int128 nearest = past <= frame / 2 ? step.Get() - past : step.Get() - past + frame;
-    const __int128 off = nearest > step.Get() ? nearest - step.Get() : step.Get() - nearest;
-    const bool onFrame = off <= HostRoundingTicks(step) && nearest <= KTime::kInfiniteTicks;
-    return onFrame && nearest - 1 > key.Get() ? KTime(static_cast<kLongLong>(nearest - 1)) : key;
+// before it from where it was, up to the frame: it goes out just before the step's first tick, the
+// latest time that plays the next value on the frame (a tick before it near the start of the time
+// line, where a key a tick before a frame comes back where it was). A step whose seconds are no
+// tick's (an edited one) counts as on a frame within their rounding.
+KTime NextKeyTime(kLongLong key, const Instant& step, kLongLong frame) {
+    if (frame <= 0) return KTime(key);
+    __int128 before = 0;
+    bool onFrame = false;
+    if (step.mFirst <= step.mLast) {
+        __int128 below = step.mFirst / frame;
+        if (below * frame < step.mFirst) ++below;
+        onFrame = below * frame <= step.mLast;
+        before = static_cast<__int128>(step.mFirst) - 1;
+    } else {
+        const kLongLong t = step.mNearest;
+        __int128 past = static_cast<__int128>(t) % frame;
+        if (past < 0) past += frame;
+        const __int128 nearest = past <= frame / 2 ? t - past : t - past + frame;
+        const __int128 off = nearest > t ? nearest - t : t - nearest;
+        onFrame = off <= HostRoundingTicks(KTime(t)) && nearest <= KTime::kInfiniteTicks;
+        before = nearest - 1;
+    }
+    return KTime(onFrame && before > key ? static_cast<kLongLong>(before) : key);
 }
 
-// Whether the host arrives at key i with a slope of its own (a fixed, flat or step in-tangent), not
-// the slope its keys give, which is all an automatic key at the end of the keys takes.
-bool ArrivesWithOwnSlope(const TangentTypes& types, unsigned i) {
-    const int in = types.mIn[i];
-    return in == kFixed || in == kFlat || in == kStep;
-}
+// A side whose slope the host works out from the keys around it, as a Zeq automatic key does.
+bool AutomaticSide(int type) { return type == kSmooth || type == kGlobal; }
 
 // The slope arriving at key i + 1 (not cubic) from the automatic key i, as that key's parameter. The
 // parameter is read against the slopes on either side of key i + 1 and held in a float: beside a
@@ -332,66 +326,169 @@ void KeepArrivingSlope(KFCurve& curve, int i, float slope) {
     curve.KeySetLeftDerivative(i + 1, slope);
 }
 
+// How one host key goes out: interpolation, tangent (or constant) mode and the slope leaving it.
+struct KeyForm {
+    unsigned int mInterpolation = KFCURVE_INTERPOLATION_CUBIC;
+    unsigned int mMode = KFCURVE_TANGEANT_AUTO;
+    double mRight = 0;
+};
+
+// The last key shapes no segment of its own: it goes out as its out-tangent names it (a clamped or
+// smooth one an automatic key, as the import writes an automatic last key clamped), so that a key
+// read from a file comes back as it was; an automatic one is kept so only where the host arrives at
+// it with the slope its keys give (AutomaticKeysPlayTheHostsSlopes).
+KeyForm LastKeyForm(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, const TangentUnits& units) {
+    KeyForm form;
+    switch (types.mOut[i]) {
+    case kFixed:
+        form.mMode = host.tangentsLocked(i) ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK;
+        form.mRight = ReadTangent(host, i, false, units).mSlope;
+        break;
+    case kLinear: form.mInterpolation = KFCURVE_INTERPOLATION_LINEAR; break;
+    case kFlat: form.mMode = KFCURVE_TANGEANT_USER; break;
+    case kStep:
+        form.mInterpolation = KFCURVE_INTERPOLATION_CONSTANT;
+        form.mMode = KFCURVE_CONSTANT_STANDARD;
+        break;
+    default: break;
+    }
+    return form;
+}
+
+// Whether the host arrives at key i + 1 along the line from key i: a linear in-tangent, or one whose
+// slope is that line's (a clamped or smooth last key), which a linear key plays exactly (a cubic in
+// floats would round the values of a small move on a large one).
+bool ArrivesStraight(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, const TangentUnits& units) {
+    if (types.mIn[i + 1] == kLinear) return true;
+    const double dt = host.time(i + 1).as(TTime::kSeconds) - host.time(i).as(TTime::kSeconds);
+    const double chord = (host.value(i + 1) - host.value(i)) / dt;
+    const double in = ReadTangent(host, i + 1, true, units).mSlope;
+    return dt > 0 && std::fabs(in - chord) <= 1e-6 * std::fabs(chord);
+}
+
+// A key with a segment after it. The segment is the host's: held by a step, straight between two
+// linear sides, else a cubic between the slopes of its two sides. Where the key leaves with the slope
+// its neighbours give (smooth), it goes out an automatic key, kept so only where it plays the host's
+// slopes on both sides (AutomaticKeysPlayTheHostsSlopes); else a user key holding the host's slopes,
+// broken where its two sides differ. inShapes: the key's in-side shapes the segment before it (that
+// segment is a cubic of the copy).
+KeyForm InnerKeyForm(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, bool inShapes,
+                     const TangentUnits& units, double scale) {
+    const int out = types.mOut[i];
+    if (out == kStep) return {KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD, 0};
+    if (out == kLinear && ArrivesStraight(host, types, i, units))
+        return {KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_AUTO, 0};
+    if (AutomaticSide(out)) return {};
+    KeyForm form;
+    form.mRight = ReadTangent(host, i, false, units).mSlope;
+    // A fixed key is broken as the host's lock says (its two slopes are kept apart either way).
+    if (out == kFixed)
+        form.mMode = host.tangentsLocked(i) ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK;
+    else if (inShapes && static_cast<float>(ReadTangent(host, i, true, units).mSlope * scale) !=
+                             static_cast<float>(form.mRight * scale))
+        form.mMode = KFCURVE_TANGEANT_USER_BREAK;
+    else
+        form.mMode = KFCURVE_TANGEANT_USER;
+    return form;
+}
+
+// An automatic key takes the mean of the slopes of its two segments, the host's smooth key the line
+// between its neighbours: the same where the neighbours are evenly spaced (as keys read from a file
+// mostly are), and far apart beside a key close to it (a step key ten nanoseconds on). An automatic
+// key whose slopes (where they shape a cubic segment) are not the host's, within their rounding in
+// floats, goes out a user key holding the host's.
+void AutomaticKeysPlayTheHostsSlopes(const TFnAnimCurve& host, KFCurve& curve, int written,
+                                     const std::vector<unsigned>& hostIndex, const TangentUnits& units, double scale) {
+    const auto near = [](double a, double b, double size) { return std::fabs(a - b) <= 1e-6 * size + 1e-30; };
+    const auto slope = [&curve](int j, int k) {
+        const KFCurveKey& a = *curve.KeyGetPtr(j);
+        const KFCurveKey& b = *curve.KeyGetPtr(k);
+        return (static_cast<double>(b.GetValue()) - a.GetValue()) / (b.GetTime() - a.GetTime()).GetSecondDouble();
+    };
+    std::vector<int> wrong;
+    for (int i = 0; i < written; ++i) {
+        const KFCurveKey* key = curve.KeyGetPtr(i);
+        if (key->GetInterpolation() != KFCURVE_INTERPOLATION_CUBIC || !(key->GetTangeantMode() & KFCURVE_TANGEANT_AUTO))
+            continue;
+        const unsigned h = hostIndex[static_cast<std::size_t>(i)];
+        // The mean's two slopes, as large as the slopes here get.
+        const double size =
+            std::fabs(i > 0 ? slope(i - 1, i) : 0.0) + std::fabs(i + 1 < written ? slope(i, i + 1) : 0.0);
+        const bool inShapes = i > 0 && curve.KeyGetPtr(i - 1)->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC;
+        const bool in = !inShapes || near(curve.KeyGetLeftDerivative(i),
+                                          ReadTangent(host, h, true, units).mSlope * scale, size);
+        const bool out = i + 1 == written || near(curve.KeyGetRightDerivative(i),
+                                                  ReadTangent(host, h, false, units).mSlope * scale, size);
+        if (!in || !out) wrong.push_back(i);
+    }
+    for (const int i : wrong) {
+        const unsigned h = hostIndex[static_cast<std::size_t>(i)];
+        const float in = static_cast<float>(ReadTangent(host, h, true, units).mSlope * scale);
+        const float out = static_cast<float>(ReadTangent(host, h, false, units).mSlope * scale);
+        curve.KeyGetPtr(i)->SetTangeantMode(in == out || i == 0 ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK);
+        if (i + 1 < written) curve.KeySetRightDerivative(i, out);
+        if (i > 0) curve.KeySetLeftDerivative(i, in);
+    }
+}
+
 void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned count, int curveType, KFCurve& curve,
               double scale) {
     if (!curve.InitBuffers(static_cast<int>(count))) return;
     const TangentUnits units = UnitsOf(curveType);
     const bool weighted = host.isWeighted();
+    const kLongLong frame = HostFrameTicks();
+    std::vector<Instant> instants(count);
+    for (unsigned i = 0; i < count; ++i) instants[i] = InstantOf(host.time(i).as(TTime::kSeconds));
     const int reserved = static_cast<int>(count);
     curve.KeyModifyBegin(reserved);
     curve.KeyModifyEnd(reserved);
     curve.KeyModifyBegin();
-    Carried carried;
     int written = 0;
     // The written keys whose next key's arriving slope was read from the host.
     std::vector<bool> arrivingRead(count, false);
-    KTime next = KeyTime(host, 0);
+    // The host key each written key stands for.
+    std::vector<unsigned> hostIndex(count, 0);
+    const auto previous = [&]() -> const KFCurveKey* { return written > 0 ? curve.KeyGetPtr(written - 1) : nullptr; };
     for (unsigned i = 0; i < count; ++i) {
-        const KTime time = next;
         const bool last = i + 1 == count;
-        if (!last) next = KeyTime(host, i + 1);
-        // Host times beyond the tick range collapse onto one another: the first of them stays.
-        if (written > 0 && time <= curve.KeyGetPtr(written - 1)->GetTime()) continue;
-        if (!last && StepsToNextValue(host, types, i, count, time, next)) {
-            WriteKey(curve.KeyGetPtr(written), NextKeyTime(time, next), static_cast<float>(host.value(i) * scale),
+        if (!last && StepsToNextValue(host, types, i, count, KTime(instants[i].mNearest),
+                                      KTime(instants[i + 1].mNearest))) {
+            const KTime time = NextKeyTime(TickOf(instants[i], Side::kLast), instants[i + 1], frame);
+            // Host times beyond the tick range collapse onto one another: the first of them stays.
+            if (written > 0 && time <= previous()->GetTime()) continue;
+            WriteKey(curve.KeyGetPtr(written), time, static_cast<float>(host.value(i) * scale),
                      KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_NEXT, 0.0f, 0.0f);
-            carried = {KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD, 0};
+            hostIndex[static_cast<std::size_t>(written)] = i;
             ++written;
-            next = KeyTime(host, ++i + 1);
+            ++i;
             continue;
         }
-        const double dt = last ? 0.0 : next.GetSecondDouble() - time.GetSecondDouble();
-
-        // Only fixed and clamped out-tangents carry a slope (or, weighted, a length) of their own.
-        const int type = types.mOut[i];
-        const bool ownTangent = type == kFixed || type == kClamped;
-        const Tangent out = ownTangent ? ReadTangent(host, i, false, units) : Tangent();
-        ApplyOutTangent(host, type, i, count, curveType, out, carried);
-        // Written automatic, a last key takes the slope its keys give: where the host arrives at it
-        // with a slope of its own, it goes out a user key holding that slope.
-        if (last && carried.mInterpolation == KFCURVE_INTERPOLATION_CUBIC &&
-            carried.mTangentMode == KFCURVE_TANGEANT_AUTO && i > 0 && ArrivesWithOwnSlope(types, i))
-            carried = {KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER, ReadTangent(host, i, true, units).mSlope};
+        const bool inShapes = written > 0 && previous()->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC;
+        const KeyForm form = last ? LastKeyForm(host, types, i, units)
+                                  : InnerKeyForm(host, types, i, inShapes, units, scale);
+        const bool stepAround = form.mInterpolation == KFCURVE_INTERPOLATION_CONSTANT ||
+                                (written > 0 && previous()->GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT &&
+                                 previous()->GetConstantMode() == KFCURVE_CONSTANT_STANDARD);
+        const KTime time(TickOf(instants[i], stepAround ? Side::kFirst : Side::kNearest));
+        if (written > 0 && time <= previous()->GetTime()) continue;
+        hostIndex[static_cast<std::size_t>(written)] = i;
         double nextLeft = 0;
         float nextLeftWeight = KFCURVE_DEFAULT_WEIGHT;
-        // Between two cubic auto keys the auto pass below sets the arriving slope itself.
-        const bool autoPair = !weighted && !last && carried.mInterpolation == KFCURVE_INTERPOLATION_CUBIC &&
-                              carried.mTangentMode == KFCURVE_TANGEANT_AUTO &&
-                              (types.mOut[i + 1] == kSmooth || types.mOut[i + 1] == kGlobal) &&
-                              !(i + 2 == count && ArrivesWithOwnSlope(types, i + 1));
-        if (!last && !autoPair) {
+        double dt = 0;
+        if (!last) {
+            dt = KTime(instants[i + 1].mNearest).GetSecondDouble() - time.GetSecondDouble();
             const Tangent in = ReadTangent(host, i + 1, true, units);
             nextLeft = in.mSlope;
             nextLeftWeight = WeightOf(in.mSeconds, dt);
             arrivingRead[static_cast<std::size_t>(written)] = true;
         }
-        WriteKey(curve.KeyGetPtr(written), time, static_cast<float>(host.value(i) * scale), carried.mInterpolation,
-                 carried.mTangentMode, static_cast<float>(carried.mRightDerivative * scale),
-                 static_cast<float>(nextLeft * scale));
+        WriteKey(curve.KeyGetPtr(written), time, static_cast<float>(host.value(i) * scale), form.mInterpolation,
+                 form.mMode, static_cast<float>(form.mRight * scale), static_cast<float>(nextLeft * scale));
         if (weighted) {
             // Only a fixed out-tangent has a length of its own; the others span a third.
-            const bool fixed = type == kFixed;
-            curve.KeySetRightTangeantWeight(written, fixed && !last ? WeightOf(out.mSeconds, dt) : KFCURVE_DEFAULT_WEIGHT);
+            const bool fixed = types.mOut[i] == kFixed;
+            curve.KeySetRightTangeantWeight(
+                written, fixed && !last ? WeightOf(ReadTangent(host, i, false, units).mSeconds, dt) : KFCURVE_DEFAULT_WEIGHT);
             if (!last) curve.KeySetLeftTangeantWeight(written + 1, nextLeftWeight);
         }
         ++written;
@@ -408,6 +505,7 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
             curve.KeySetRightAuto(i, 0.0f);
         }
     }
+    AutomaticKeysPlayTheHostsSlopes(host, curve, written, hostIndex, units, scale);
     // After an automatic key a key that is not cubic takes its arriving slope from the automatic
     // key's parameter: the slope read from the host goes there as that parameter.
     for (int i = 0; i + 1 < written; ++i) {
@@ -424,6 +522,12 @@ void Reduce(KFCurve& curve, const ZeqTuloCurveOptions& options) {
     KFCurveFilterConstantKeyReducer reducer;
     reducer.SetKeepFirstAndLastKeys(true);
     reducer.Apply(curve);
+}
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
 }
 
 KFCurve* ChannelCurve(KFCurveNode& node, const char* channel, const char* axis) {
@@ -462,10 +566,15 @@ void ZeqTuloSetFCurve(const TFnAnimCurve& host, KFCurve& curve, bool force, doub
     if (count == 0) return;
     const int curveType = host.animCurveType();
     const TangentTypes types(host, count);
-    if (!force) force = NeedsSampling(host, types, count, curveType);
+    const bool ownShapes = !force && NeedsSampling(types, count);
     // Samples beyond what a curve can hold: the keys themselves are the closest the curve gets.
-    if (!force || !Sample(host, count, curve, scale, options.mSamplingRate))
+    if (!(force || ownShapes) || !Sample(host, count, curve, scale, options.mSamplingRate))
         CopyKeys(host, types, count, curveType, curve, scale);
+    else if (ownShapes && options.mLog)
+        *options.mLog += ("ZEQ Export Warning: " + std::string(host.name().asChar()) +
+                          ": slow or fast tangents, which no Zeq key holds: the curve is sampled at " +
+                          Number(options.mSamplingRate) + " keys a second.")
+                             .c_str();
     Reduce(curve, options);
 }
 

@@ -5,6 +5,7 @@
 #include "tfntransform.h"
 
 namespace zeqsdk_400 {
+class ZeqLogFile;
 class KFCurve;
 class KFCurveNode;
 }  // namespace zeqsdk_400
@@ -19,6 +20,8 @@ struct ZeqTuloCurveOptions {
     double mAskedRate = 30.0;
     // Run the constant key reducer (first and last keys kept) on each converted curve.
     bool mApplyConstantKeyReducer = true;
+    // Where a curve sampled for want of keys that hold it is said; none when null.
+    zeqsdk_400::ZeqLogFile* mLog = nullptr;
 
     // Entries kExportSamplingRate and kExportApplyCstKeyRed of the plug-in's user parameters.
     static ZeqTuloCurveOptions FromUserParams();
@@ -32,9 +35,10 @@ struct ZeqTuloCurveOptions {
 // curve's value kind); they are converted to value per second first, so the Zeq slopes do not
 // depend on the user's unit settings.
 
-// Replaces the curve's keys by the host curve's, values and slopes times scale: key for key when
-// the host's tangents can be expressed so (and force is false), else sampled at the options'
-// rate. A host curve without keys leaves the curve as it was.
+// Replaces the curve's keys by the host curve's, values and slopes times scale: key for key (each
+// segment the host plays one Zeq segment) unless force is set or the curve has slow or fast tangents,
+// which no Zeq key holds: then sampled at the options' rate, said in the options' log. A host curve
+// without keys leaves the curve as it was.
 void ZeqTuloSetFCurve(const TFnAnimCurve& host, zeqsdk_400::KFCurve& curve, bool force, double scale,
                       const ZeqTuloCurveOptions& options);
 // The curve driving the transform's plug into the curve of channel / axis under node; nothing

@@ -36,6 +36,7 @@ class TFnDagNode;
 class TFnMesh;
 class TFnTransform;
 class ZeqTuloExportNodeIndex;
+struct ZeqTuloCurveOptions;
 
 // A camera of the export, by its own host path: its shape and its node. Whether a look-at group
 // steers it is what the host makes of the group (plugin/zeqtulolookatrig.h).
@@ -115,6 +116,7 @@ public:
                     int layerIndex, float alpha, int alphaSource);
 
     // ---- Animation curves (zeqtuloexport_curves.cpp)
+    ZeqTuloCurveOptions CurveOptions() const;
     void SetFCurve(TFnAnimCurve& hostCurve, zeqsdk_400::KFCurve& curve, bool force, double factor);
     void SetFCurve(const TFnTransform& transform, const char* plugName, zeqsdk_400::KFCurveNode& curveNode,
                    const char* channel, const char* axis, bool force, double factor);

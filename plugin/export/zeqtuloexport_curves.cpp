@@ -5,21 +5,27 @@
 
 using namespace zeqsdk_400;
 
+// The options of the moment, with the export's log for what the conversion says.
+ZeqTuloCurveOptions ZeqTuloExport::CurveOptions() const {
+    ZeqTuloCurveOptions options = ZeqTuloCurveOptions::FromUserParams();
+    options.mLog = mLog.get();
+    return options;
+}
+
 void ZeqTuloExport::SetFCurve(TFnAnimCurve& hostCurve, KFCurve& curve, bool force, double factor) {
-    ZeqTuloSetFCurve(hostCurve, curve, force, factor, ZeqTuloCurveOptions::FromUserParams());
+    ZeqTuloSetFCurve(hostCurve, curve, force, factor, CurveOptions());
 }
 
 void ZeqTuloExport::SetFCurve(const TFnTransform& transform, const char* plugName, KFCurveNode& curveNode,
                               const char* channel, const char* axis, bool force, double factor) {
-    ZeqTuloSetFCurve(transform, plugName, curveNode, channel, axis, force, factor,
-                     ZeqTuloCurveOptions::FromUserParams());
+    ZeqTuloSetFCurve(transform, plugName, curveNode, channel, axis, force, factor, CurveOptions());
 }
 
 void ZeqTuloExport::ConvertTuloCurve(const TFnTransform& transform, KFCurveNode& curveNode, bool force) {
-    ZeqTuloConvertTuloCurve(transform, curveNode, force, ZeqTuloCurveOptions::FromUserParams());
+    ZeqTuloConvertTuloCurve(transform, curveNode, force, CurveOptions());
 }
 
 void ZeqTuloExport::SetRotationFCurve(const TFnTransform& transform, KFCurveNode& rotationNode,
                                       TEulerRotation::RotationOrder order) {
-    ZeqTuloSetRotationFCurve(transform, rotationNode, order, ZeqTuloCurveOptions::FromUserParams());
+    ZeqTuloSetRotationFCurve(transform, rotationNode, order, CurveOptions());
 }

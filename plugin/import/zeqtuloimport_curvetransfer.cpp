@@ -19,6 +19,7 @@
 #include "tfntransform.h"
 #include "tglobal.h"
 #include "tplug.h"
+#include "tplugin.h"
 
 using namespace zeqsdk_400;
 
@@ -134,14 +135,16 @@ std::string CurveName(const TFnAnimCurve& host) {
     return name.asChar();
 }
 
+// Keys left out change what the host plays: said where the user sees the import's other warnings
+// too, not in the log alone.
 void LogSkippedKeys(ZeqLogFile* log, const std::string& curveName, int count) {
-    if (!log) return;
     KString line(curveName.c_str());
     line += ": ";
     line += count;
     line += count == 1 ? " key" : " keys";
     line += " left out (a value that is not a number, or a time too close to another key).";
-    *log += line.Buffer();
+    if (log) *log += line.Buffer();
+    TPxCommand::displayWarning(TString(line.Buffer()));
 }
 
 void LogTooManySamples(ZeqLogFile* log, const std::string& curveName) {

@@ -1,5 +1,6 @@
-// Host curves into Zeq curves: which key pairs copy and which sample, the sample grid, the carried
-// tangent state, weights, the unit conversion of tangents and the mends for odd curves.
+// Host curves into Zeq curves: every pair of tangent kinds copied key for key as the host plays it
+// (slow and fast ones sampled), the sample grid, slopes of the keys' own, weights, key times far
+// along the time line, the unit conversion of tangents and the mends for odd curves.
 #include "zeqtulo_test_support.h"
 
 #include <algorithm>
@@ -46,6 +47,24 @@ protected:
         ZeqTuloSetFCurve(host, mCurve, force, scale, mOptions);
     }
     double Seconds(int key) const { return mCurve.KeyGetPtr(key)->GetTime().GetSecondDouble(); }
+    // The largest difference between the copy and the host, as a part of the range the host plays (a
+    // hundredth at least: the file holds values as floats): over its keys' span and a quarter second
+    // beyond in 480 steps, and at each key.
+    double WorstOff(const TFnAnimCurve& host) {
+        const unsigned n = host.numKeys();
+        const double first = host.time(0).as(TTime::kSeconds), last = host.time(n - 1).as(TTime::kSeconds);
+        std::vector<double> times;
+        for (int k = 0; k <= 480; ++k) times.push_back(first - 0.25 + (last - first + 0.5) * k / 480);
+        for (unsigned k = 0; k < n; ++k) times.push_back(host.time(k).as(TTime::kSeconds));
+        double low = HUGE_VAL, high = -HUGE_VAL, worst = 0;
+        for (double t : times) {
+            const double v = host.evaluate(TTime(t, TTime::kSeconds));
+            low = std::min(low, v), high = std::max(high, v);
+        }
+        for (double t : times)
+            worst = std::max(worst, std::fabs(mCurve.Evaluate(Ticks(t)) - host.evaluate(TTime(t, TTime::kSeconds))));
+        return worst / std::max(high - low, 1e-2);
+    }
     static KTime Ticks(double seconds) { return KTime(std::llround(seconds * double(KTime::kTicksPerSecond))); }
 
     TFnTransform mTransform;
@@ -84,8 +103,8 @@ TEST_F(CurveConversionTest, LinearPairCopiesAsLinearKeys) {
     EXPECT_FLOAT_EQ(mCurve.Evaluate(KTime::OneSecond() / KTime(2)), 2.0f);
 }
 
-// Key pairs and whether they force sampling: two keys at 0 s and 1 s give 2 copied keys, or 11
-// samples at 10 per second.
+// Key pairs and whether they force sampling: two keys at 0 s and 1 s give 2 copied keys, which play
+// as the host, or 11 samples at 10 per second (slow and fast tangents alone).
 struct PairCase {
     const char* name;
     std::vector<HostKey> keys;
@@ -95,23 +114,58 @@ struct PairCase {
 class CurvePairTest : public CurveConversionTest, public ::testing::WithParamInterface<PairCase> {};
 
 TEST_P(CurvePairTest, CopiesOrSamples) {
-    Convert(Curve("translateX", GetParam().keys));
+    const TFnAnimCurve host = Curve("translateX", GetParam().keys);
+    Convert(host);
     EXPECT_EQ(mCurve.KeyGetCount(), GetParam().sampled ? 11 : 2);
+    if (!GetParam().sampled) {
+        EXPECT_LE(WorstOff(host), 1e-6);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Pairs, CurvePairTest,
     ::testing::Values(PairCase{"LinearLinear", {{0, 0, 2, 2}, {1, 1, 2, 2}}, false},
-                      PairCase{"LinearThenSmooth", {{0, 0, 2, 2}, {1, 1, 4, 4}}, true},
-                      PairCase{"FlatThenLinear", {{0, 0, 3, 3}, {1, 1, 2, 2}}, true},
+                      PairCase{"LinearThenSmooth", {{0, 0, 2, 2}, {1, 1, 4, 4}}, false},
+                      PairCase{"FlatThenLinear", {{0, 0, 3, 3}, {1, 1, 2, 2}}, false},
                       PairCase{"FixedThenSmooth", {{0, 0, 1, 1}, {1, 1, 4, 4}}, false},
                       PairCase{"StepThenAnything", {{0, 0, 5, 5}, {1, 1, 2, 2}}, false},
-                      PairCase{"LinearThenNearlyEqualClamped", {{0, 1, 2, 2}, {1, 1.0005, 8, 8}}, false},
-                      PairCase{"LinearThenClamped", {{0, 0, 2, 2}, {1, 0.001, 8, 8}}, true},
+                      PairCase{"LinearThenNearlyEqualClamped", {{0, 0, 2, 2}, {1, 0.0005, 8, 8}}, false},
+                      PairCase{"LinearThenClamped", {{0, 0, 2, 2}, {1, 0.001, 8, 8}}, false},
                       PairCase{"FixedThenClamped", {{0, 0, 1, 1}, {1, 0.001, 8, 8}}, false},
                       PairCase{"SlowOnFirstKey", {{0, 0, 6, 2}, {1, 1, 2, 2}}, true},
-                      PairCase{"FastOnLastKey", {{0, 0, 2, 2}, {1, 1, 7, 2}}, true}),
+                      PairCase{"FastOnLastKey", {{0, 0, 2, 2}, {1, 1, 7, 2}}, true},
+                      PairCase{"FastOutOfTheFirstKey", {{0, 0, 2, 7}, {1, 1, 2, 2}}, true}),
     CaseName());
+
+// Every kind of out-tangent before every kind of in-tangent, between two keys whose other sides
+// hold slopes of their own, on keys unevenly spaced, weighted or not: the four keys go out as four
+// and play as the host (weighted, within what the file's steps of weights give: 1.5e-5 of the range).
+TEST_F(CurveConversionTest, EveryPairOfTangentKindsGoesOutKeyForKeyAsTheHostPlaysIt) {
+    const int kinds[] = {0, 1, 2, 3, 4, 5, 8};
+    const double slopes[] = {3, 2.5, -2, 1, -4, 5, -9, 0.5};
+    int curves = 0;
+    for (const bool weighted : {false, true}) {
+        for (const int out : kinds) {
+            for (const int in : kinds) {
+                SCOPED_TRACE(std::to_string(out) + " before " + std::to_string(in) + (weighted ? ", weighted" : ""));
+                mTransform.setObject(standin::createNode("transform"));
+                TFnAnimCurve host = Curve("translateX", {{0, 0, 1, 1}, {0.3, 2, 1, out}, {0.6, -1, in, 1}, {1.1, 4, 1, 1}});
+                host.setIsWeighted(weighted);
+                for (unsigned k = 0; k < 4; ++k) {
+                    host.setTangentsLocked(k, false);
+                    for (const bool side : {true, false})
+                        if ((side ? host.inTangentType(k) : host.outTangentType(k)) == 1)
+                            standin::setKeyTangent(host.object(), k, side, slopes[2 * k + (side ? 0 : 1)], 0.1);
+                }
+                Convert(host);
+                ASSERT_EQ(mCurve.KeyGetCount(), 4);
+                EXPECT_LE(WorstOff(host), weighted ? 1e-4 : 1e-6);
+                ++curves;
+            }
+        }
+    }
+    EXPECT_EQ(curves, 98);
+}
 
 TEST_F(CurveConversionTest, SamplesOnTheGridUpToTheFirstPointAtOrAfterTheLastKey) {
     Convert(Curve("translateX", {{0.25, 0, 2, 2}, {1.0, 1, 2, 2}}), 1.0, true);
@@ -160,17 +214,17 @@ TEST_F(CurveConversionTest, RotationChannelsAreInDegrees) {
     ZeqTuloConvertTuloCurve(mTransform, bare, false, mOptions);
 }
 
-TEST_F(CurveConversionTest, CarriedStateRepeatsThePreviousFixedKey) {
+// A global tangent plays the slope its neighbours give, as a smooth one does: after a fixed key
+// (leaving with 2 a second) the key goes out holding that slope, not the fixed key's.
+TEST_F(CurveConversionTest, AGlobalTangentPlaysTheSlopeItsNeighboursGive) {
     TFnAnimCurve host = Curve("translateX", {{0, 0, 1, 1}, {1, 1, 1, 0}, {2, 0, 1, 0}});
     standin::setKeyTangent(host.object(), 0, false, 2.0, 0);
     host.setTangentsLocked(0, false);
     Convert(host);
     ASSERT_EQ(mCurve.KeyGetCount(), 3);
-    for (int i : {0, 1}) {
-        EXPECT_EQ(mCurve.KeyGetPtr(i)->GetInterpolation(), unsigned(KFCURVE_INTERPOLATION_CUBIC)) << i;
-        EXPECT_EQ(mCurve.KeyGetPtr(i)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_USER_BREAK)) << i;
-        EXPECT_NEAR(mCurve.KeyGetPtr(i)->GetDataFloat(KFCURVEKEY_RIGHT_DERIVATIVE), 2.0, 1e-5) << i;
-    }
+    EXPECT_EQ(mCurve.KeyGetPtr(0)->GetTangeantMode(), unsigned(KFCURVE_TANGEANT_USER_BREAK));
+    EXPECT_NEAR(mCurve.KeyGetRightDerivative(1), 0.0, 1e-6);
+    EXPECT_LE(WorstOff(host), 1e-6);
 }
 
 TEST_F(CurveConversionTest, GlobalOutTangentOnTheFirstKeyIsCubicAuto) {
@@ -216,8 +270,80 @@ TEST_F(CurveConversionTest, ALastKeyArrivedAtWithASlopeOfItsOwnKeepsIt) {
             }
             for (double t : {0.25, 0.6, 0.75, 5.0 / 6, 0.95, 1.0, 1.5})
                 EXPECT_NEAR(mCurve.Evaluate(Ticks(t)), host.evaluate(TTime(t, TTime::kSeconds)), 1e-5) << t;
+            // Arrived at flat, or with a step's slope (0), alike.
+            for (const int in : {3, 5}) {
+                SCOPED_TRACE(in);
+                ASSERT_TRUE(host.setInTangentType(2, in));
+                Convert(host);
+                ASSERT_EQ(mCurve.KeyGetCount(), 3);
+                EXPECT_LE(WorstOff(host), 1e-6);
+            }
         }
     }
+}
+
+// A middle key the host arrives at with a slope of its own, leaving smooth: 0 and 9 at 0.5 s (a
+// user-break key leaving with 4 a second), 3 at 1 s arrived at with 18, -2 at 1.5 s linear play
+// 91/27 at 5/6 s, in the host and in the copy (an automatic key there would arrive with -11: 149/27).
+TEST_F(CurveConversionTest, AMiddleKeyArrivedAtWithASlopeOfItsOwnKeepsIt) {
+    TFnAnimCurve host = Curve("translateX", {{0, 0, 4, 4}, {0.5, 9, 1, 1}, {1, 3, 4, 4}, {1.5, -2, 2, 2}});
+    standin::setKeyTangent(host.object(), 1, true, 12.0, 0);
+    standin::setKeyTangent(host.object(), 1, false, 4.0, 0);
+    host.setTangentsLocked(1, false);
+    standin::setKeyTangent(host.object(), 2, true, 18.0, 0);
+    host.setTangentsLocked(2, false);
+    Convert(host);
+    ASSERT_EQ(mCurve.KeyGetCount(), 4);
+    EXPECT_NEAR(host.evaluate(TTime(5.0 / 6, TTime::kSeconds)), 91.0 / 27, 1e-9);
+    EXPECT_NEAR(mCurve.Evaluate(Ticks(5.0 / 6)), 91.0 / 27, 1e-5);
+    EXPECT_LE(WorstOff(host), 1e-6);
+}
+
+// A linear key before a last key the host arrives at along the line (clamped or smooth there) stays
+// linear: the line plays exactly where a cubic in floats would round a small move on a large value.
+TEST_F(CurveConversionTest, ALinearKeyArrivingAlongTheLineStaysLinear) {
+    for (const int in : {8, 4}) {
+        SCOPED_TRACE(in);
+        mTransform.setObject(standin::createNode("transform"));
+        const TFnAnimCurve host = Curve("translateX", {{0, 1, 2, 2}, {1, 1.0005, in, in}});
+        Convert(host);
+        ASSERT_EQ(mCurve.KeyGetCount(), 2);
+        EXPECT_EQ(mCurve.KeyGetPtr(0)->GetInterpolation(), unsigned(KFCURVE_INTERPOLATION_LINEAR));
+        EXPECT_NEAR(mCurve.Evaluate(Ticks(0.5)), 1.00025, 1e-7);
+    }
+}
+
+// 700,000 s on, several ticks share a host time in seconds: a key goes out at the tick that plays
+// the host's value at each of them. A step after a held value at the first (else the held value
+// would play up to it), a key in "next" mode (a key and a step key of the next value 10 ns on) at the
+// last (else the next value would play from it).
+TEST_F(CurveConversionTest, FarAlongAKeyGoesOutWhereItPlaysTheHostsValueAtEachOfItsTicks) {
+    const auto seconds = [](long long t) { return KTime(t).GetSecondDouble(); };
+    // The first and the last tick of a run of ticks sharing their seconds, near t.
+    const auto run = [&](long long t, bool last) {
+        while (seconds(t - 1) == seconds(t) || seconds(t) != seconds(t + 1)) ++t;
+        if (last)
+            while (seconds(t + 1) == seconds(t)) ++t;
+        return t;
+    };
+    const long long base = 700000LL * KTime::kTicksPerSecond + KTime::kTicksPerSecond / 3;
+    const long long step = run(base, false);
+    Convert(Curve("translateX", {{seconds(step) - 1, 1, 5, 5}, {seconds(step), 2, 5, 5}, {seconds(step) + 1, 3, 5, 5}}));
+    ASSERT_EQ(mCurve.KeyGetCount(), 3);
+    EXPECT_EQ(mCurve.KeyGetPtr(1)->GetTime().Get(), step);
+    EXPECT_EQ(mCurve.Evaluate(KTime(step)), 2.0f);
+
+    const long long next = run(base, true);
+    const TFnAnimCurve host = Curve("translateY", {{seconds(next) - 1, 0, 2, 2},
+                                                   {seconds(next), 5, 2, 5},
+                                                   {seconds(next + KTime::kTicksPerSecond / 100000000), 8, 5, 5},
+                                                   {seconds(next) + 1, 8, 5, 5}});
+    Convert(host);
+    ASSERT_EQ(mCurve.KeyGetCount(), 3);
+    EXPECT_EQ(mCurve.KeyGetPtr(1)->GetConstantMode(), unsigned(KFCURVE_CONSTANT_NEXT));
+    EXPECT_EQ(mCurve.KeyGetPtr(1)->GetTime().Get(), next);
+    EXPECT_EQ(host.evaluate(TTime(seconds(next), TTime::kSeconds)), 5.0);
+    EXPECT_EQ(mCurve.Evaluate(KTime(next)), 5.0f);
 }
 
 TEST_F(CurveConversionTest, StepHoldsTheKeysOwnValue) {

@@ -179,6 +179,28 @@ TEST_F(TransformExportTest, UnusableRateIsLoggedOnce) {
               31);
 }
 
+// A curve with slow or fast tangents, which no Zeq key holds, is sampled and said in the log, once
+// for the curve; one the keys hold is copied and not said.
+TEST_F(TransformExportTest, ACurveSampledForWantOfKeysIsSaid) {
+    OpenLog();
+    TObject t = Transform("t");
+    TFnAnimCurve fast;
+    fast.create(TFnDependencyNode(t).findPlug("translateX"));
+    fast.addKey(TTime(0.0, TTime::kSeconds), 0, 2, 7);
+    fast.addKey(TTime(1.0, TTime::kSeconds), 1, 2, 2);
+    Keys(t, "translateY", {{0, 0}, {1, 2}});
+    ZeqTuloNode* node = Node(t);
+    mExport->ExportTransform(*mExport->mRootNode);
+    const std::string log = Log();
+    EXPECT_EQ(Count(log, "ZEQ Export Warning: t_translateX: slow or fast tangents, which no Zeq key holds: the "
+                         "curve is sampled at 30 keys a second."),
+              1)
+        << log;
+    EXPECT_EQ(Count(log, "slow or fast"), 1) << log;
+    EXPECT_EQ(node->GetCurrentTakeNode()->GetTranslationX()->KeyGetCount(), 31);
+    EXPECT_EQ(node->GetCurrentTakeNode()->GetTranslationY()->KeyGetCount(), 2);
+}
+
 // The driver's curve calls take the export sampling rate of the user parameters (10 per second:
 // 11 samples over the second keyed). A plug not found, or one no curve drives, leaves the
 // channel as it was.

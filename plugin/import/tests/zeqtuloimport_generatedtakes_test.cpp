@@ -7,7 +7,8 @@
 // SDK's evaluation) between the bake's samples and past the keys up to the take's end, hold where
 // it holds and step where it steps. Takes of keys alone, automatic keys beside constant keys taking
 // the next key's value and user-break keys before a last key that is not cubic, come in key for key
-// and play the take in the host and through the export.
+// and play the take in the host and through the export; given tangents of every kind in the host,
+// they go out key for key as the host plays them.
 #include "importtest_support.h"
 
 #include <algorithm>
@@ -288,11 +289,11 @@ TEST_P(GeneratedTakeImportTest, WhereAChannelStepsUnderAWarpTheHostStepsThen) {
 // ---- Keys that come in as they are: automatic keys beside "next" keys.
 
 // A take of keys alone (no layer, no warp), which comes in key for key: each channel's keys evenly
-// spaced (mostly off the frames), of every kind the import copies, one constant key taking the next
-// key's value with automatic keys on either side and, in about half the channels, a user-break key
-// (its slopes apart) before a last key that is constant, "next" or linear. Evenly spaced, a key's
-// smooth slope in the host is the file's automatic one (the mean of the slopes on either side); a
-// user key before an automatic one leaves that key's parameter 0, that mean.
+// spaced (mostly off the frames), of every kind the import copies in any order, one constant key
+// taking the next key's value with automatic keys on either side and, in about half the channels, a
+// user-break key (its slopes apart) before a last key that is constant, "next" or linear. Evenly
+// spaced, a key's smooth slope in the host is the file's automatic one (the mean of the slopes on
+// either side); a user key before an automatic one leaves that key's parameter 0, that mean.
 Take KeyedTake(unsigned seed) {
     generatedtakes::Maker maker(seed);
     Take take;
@@ -313,9 +314,6 @@ Take KeyedTake(unsigned seed) {
             kinds[kinds.size() - 2] = kBreak;
             kinds.back() = lastKinds[maker.Pick(3)];
         }
-        // A user key after a linear one goes out sampled, which these takes do not measure.
-        for (std::size_t k = 1; k < kinds.size(); ++k)
-            if ((kinds[k] == kUser || kinds[k] == kBreak) && kinds[k - 1] == kLine) kinds[k] = kHold;
         KFCurve& curve = nodetest::C(*take.mVector, a);
         curve.KeyModifyBegin();
         for (std::size_t k = 0; k < kinds.size(); ++k) {
@@ -428,6 +426,119 @@ TEST_P(GeneratedTakeImportTest, KeyedTakesPlayAsTheFileInTheHostAndThroughTheExp
     };
     RecordProperty("worst_host", text(worstHost));
     RecordProperty("worst_exported", text(worstExported));
+}
+
+// X 0 at 0 s held, 2 at 0.3 s linear, -1 at 0.6 s user-break (leaving with 5 a second, arriving at
+// the next key with -9), 4 at 1.1 s linear: a linear key before a user key, keys unevenly spaced.
+// The host plays it and so does the export, its four keys kept: at every frame, between frames and
+// about each key, within a millionth of the range.
+TEST_P(GeneratedTakeImportTest, ALinearKeyBeforeAUserKeyGoesOutKeyForKey) {
+    Take take = MadeTake(1.6);
+    KFCurve& x = nodetest::C(*take.mVector, 0);
+    using generatedtakes::KeyOf;
+    KFCurveKey keys[] = {KeyOf(0, KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD),
+                         KeyOf(2, KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER),
+                         KeyOf(-1, KFCURVE_INTERPOLATION_CUBIC, KFCURVE_TANGEANT_USER_BREAK, 5, -9),
+                         KeyOf(4, KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_USER)};
+    const double seconds[] = {0, 0.3, 0.6, 1.1};
+    for (int k = 0; k < 4; ++k) x.KeyAdd(generatedtakes::At(seconds[k]), keys[k]);
+    const takereference::Take reference = generatedtakes::Reference(take);
+    ASSERT_TRUE(reference.Readable());
+    ASSERT_TRUE(Import(take));
+    const HostTranslation host;
+    std::string registered;
+    Run("exists ZEQExport", &registered);
+    KFCurve exported[3];
+    if (registered == "1") {
+        const std::string path = mDirectory + "exported.zeq";
+        ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQExport -f \"" + path + "\"")) << Log();
+        ASSERT_TRUE(ReadTranslation(path, exported));
+        EXPECT_EQ(exported[0].KeyGetCount(), 4);
+    }
+    const kLongLong frame = std::llround(KTime::kTicksPerSecond / TTime::unitsPerSecond(GetParam().mUnit));
+    std::vector<kLongLong> times;
+    for (kLongLong t = 0; t <= generatedtakes::At(take.mSeconds).Get(); t += frame)
+        times.insert(times.end(), {t, t + frame / 2});
+    for (const double key : seconds)
+        for (const double d : {-1e-6, 0.0, 1e-6}) times.push_back(generatedtakes::At(key + d).Get());
+    const double range = 5;  // -1 to 4
+    for (const kLongLong t : times) {
+        const double want = reference.At(KTime(t))[0];
+        EXPECT_NEAR(host.At(KTime(t).GetSecondDouble(), 0), want, 1e-6 * range) << "host, at " << t << " ticks";
+        if (registered == "1") {
+            EXPECT_NEAR(exported[0].Evaluate(KTime(t)), want, 1e-6 * range) << "export, at " << t << " ticks";
+        }
+    }
+}
+
+// The host's curves of a keyed take given tangents in the host, each key's side at random left as it
+// came or made fixed (a slope of its own), flat, linear, step, smooth or clamped, middle and end keys
+// alike: the export copies them key for key (none sampled) and plays what the host plays, within a
+// millionth of each channel's range, on every frame, between frames, at each key and a microsecond
+// about it.
+TEST_P(GeneratedTakeImportTest, TangentsSetInTheHostGoOutAsTheHostPlaysThem) {
+    std::string registered;
+    Run("exists ZEQExport", &registered);
+    if (registered != "1") GTEST_SKIP() << "a build without the exporter";
+    const kLongLong frame = std::llround(KTime::kTicksPerSecond / TTime::unitsPerSecond(GetParam().mUnit));
+    const int kKinds[] = {TFnAnimCurve::kTangentFixed, TFnAnimCurve::kTangentFlat,   TFnAnimCurve::kTangentLinear,
+                          TFnAnimCurve::kTangentStep,  TFnAnimCurve::kTangentSmooth, TFnAnimCurve::kTangentClamped};
+    double worst = 0;
+    for (unsigned seed = 0; seed < kSeeds; ++seed) {
+        Take take = KeyedTake(seed);
+        if (!Import(take)) return;
+        generatedtakes::Maker maker(seed + 7919);
+        const char* const kPlugs[3] = {"N.translateX", "N.translateY", "N.translateZ"};
+        unsigned hostKeys[3] = {0, 0, 0};
+        for (int a = 0; a < 3; ++a) {
+            TFnAnimCurve curve(standin::plug(kPlugs[a]));
+            hostKeys[a] = curve.numKeys();
+            for (unsigned k = 0; k < curve.numKeys(); ++k) {
+                for (const bool in : {true, false}) {
+                    if (maker.Chance(0.4)) continue;
+                    const int kind = kKinds[maker.Pick(6)];
+                    if (kind == TFnAnimCurve::kTangentFixed) {
+                        curve.setTangentsLocked(k, false);
+                        ASSERT_TRUE(curve.setTangent(k, 1.0, maker.Uniform(-2, 2), in));
+                    } else {
+                        ASSERT_TRUE(in ? curve.setInTangentType(k, kind) : curve.setOutTangentType(k, kind));
+                    }
+                }
+            }
+        }
+        const HostTranslation host;
+        const std::string path = mDirectory + "exported.zeq";
+        ASSERT_TRUE(Run("ZEQExportShowUI 0") && Run("ZEQExport -f \"" + path + "\"")) << Log();
+        KFCurve exported[3];
+        ASSERT_TRUE(ReadTranslation(path, exported));
+        std::vector<kLongLong> times;
+        for (kLongLong t = 0; t <= generatedtakes::At(take.mSeconds).Get(); t += frame)
+            times.insert(times.end(), {t, t + frame / 2});
+        const kLongLong microsecond = KTime::kTicksPerSecond / 1000000;
+        for (const double seconds : host.Keys())
+            for (kLongLong d : {-microsecond, kLongLong(0), microsecond})
+                times.push_back(std::llround(seconds * KTime::kTicksPerSecond) + d);
+        for (int a = 0; a < 3; ++a) {
+            const std::string where = "take " + std::to_string(seed) + ", axis " + std::to_string(a) + ", " +
+                                      GetParam().mName;
+            EXPECT_LE(unsigned(exported[a].KeyGetCount()), hostKeys[a]) << where;
+            double low = HUGE_VAL, high = -HUGE_VAL;
+            for (const kLongLong t : times) {
+                const double value = host.At(KTime(t).GetSecondDouble(), a);
+                low = std::min(low, value), high = std::max(high, value);
+            }
+            const double range = std::max(high - low, 1e-2);
+            for (const kLongLong t : times) {
+                const double want = host.At(KTime(t).GetSecondDouble(), a), got = exported[a].Evaluate(KTime(t));
+                EXPECT_NEAR(got, want, 1e-6 * range) << where << ", at " << t << " ticks";
+                worst = std::max(worst, std::fabs(got - want) / range);
+            }
+        }
+        if (HasFailure()) return;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", worst);
+    RecordProperty("worst_exported", text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, GeneratedTakeImportTest, ::testing::ValuesIn(kRates),
