@@ -224,27 +224,24 @@ bool EachName(const char* folder, const Take& take) {
 
 bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // Whether the name service switch names no source of groups but the group file and the user database
 // (files, systemd) on any line of the group or initgroups databases (login asks the latter where it
 // is given), actions in brackets aside; false where it cannot be read, names another, or names none
-// (the system's default then, which has not always been the group file alone).
+// (the system's default then, which has not always been the group file alone). Each line is read as
+// the C library reads it: the database's name (its case counts) after any blanks, then any run of
+// blanks and colons, the colon being optional ("group files ldap" names ldap), then the sources.
 bool SwitchNamesFilesAndUserDatabaseAlone() {
     bool named = false, others = false;
     const bool whole = EachLine("/etc/nsswitch.conf", [&](std::string_view line) {
         line = line.substr(0, line.find('#'));
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos) return;
-        std::string_view database = line.substr(0, colon);
-        while (!database.empty() && IsBlank(database.front())) database.remove_prefix(1);
-        while (!database.empty() && IsBlank(database.back())) database.remove_suffix(1);
-        if (!SameIgnoringCase(database, "group") && !SameIgnoringCase(database, "initgroups")) return;
-        const std::string_view sources = line.substr(colon + 1);
+        std::size_t start = 0;
+        while (start < line.size() && IsBlank(line[start])) ++start;
+        std::size_t end = start;
+        while (end < line.size() && !IsBlank(line[end]) && line[end] != ':') ++end;
+        const std::string_view database = line.substr(start, end - start);
+        if (database != "group" && database != "initgroups") return;
+        while (end < line.size() && (IsBlank(line[end]) || line[end] == ':')) ++end;
+        const std::string_view sources = line.substr(end);
         bool any = false;
         for (std::size_t at = 0; at < sources.size();) {
             if (IsBlank(sources[at])) {
@@ -271,8 +268,11 @@ bool SwitchNamesFilesAndUserDatabaseAlone() {
 // The sources of groups login asks beside the group file, as far as the reading can tell: the name
 // service switch, a cache daemon's socket, the user database's services (the manager's own, of
 // dynamic users, grants no memberships) and its drop-in records (a membership "user:group.membership"
-// names its user; any other record may grant anyone).
-void ReadSources(KGroupReading& reading) {
+// names its user; a group record may grant anyone). false where a drop-in folder holds a user record
+// ("name.user") or cannot be listed whole: the rule reads no record, and one may give a user that
+// /etc/passwd does not list the group, as primary group or membership, a user login is never asked
+// about.
+bool ReadSources(KGroupReading& reading) {
     if (!SwitchNamesFilesAndUserDatabaseAlone()) reading.mUnseen = true;
     for (const char* socket : kCacheSockets) {
         struct stat st;
@@ -282,18 +282,23 @@ void ReadSources(KGroupReading& reading) {
             if (name != "io.systemd.DynamicUser") reading.mUnseen = true;
         }))
         reading.mUnseen = true;
+    bool usersKnown = true;
     for (const char* folder : kDropInFolders) {
         const bool listed = EachName(folder, [&](int, std::string_view name) {
-            const std::string_view suffix = ".membership";
+            const auto endsIn = [&](std::string_view suffix) {
+                return name.size() >= suffix.size() && name.substr(name.size() - suffix.size()) == suffix;
+            };
             const std::size_t colon = name.find(':');
-            if (colon != 0 && colon != std::string_view::npos && name.size() > suffix.size() &&
-                name.substr(name.size() - suffix.size()) == suffix)
+            if (endsIn(".user"))
+                usersKnown = false;
+            else if (colon != 0 && colon != std::string_view::npos && endsIn(".membership"))
                 reading.mNaming.emplace_back(name.substr(0, colon));
             else
                 reading.mUnseen = true;
         });
-        if (!listed) reading.mUnseen = true;
+        usersKnown = usersKnown && listed;
     }
+    return usersKnown;
 }
 
 // Whether login grants the user name (primary group primary) the group, from every source the
@@ -331,8 +336,7 @@ bool AllUsers(std::vector<KUserEntry>& users) {
 
 // The databases read for group, and whom login is asked about; false where one cannot be read whole.
 bool ReadDatabases(gid_t group, KGroupReading& reading) {
-    ReadSources(reading);
-    return GroupsNumbered(group, reading) && AllUsers(reading.mUsers);
+    return ReadSources(reading) && GroupsNumbered(group, reading) && AllUsers(reading.mUsers);
 }
 
 // The rule by one reading of the system's databases; kept: the verdict may be kept while the files

@@ -43,19 +43,21 @@ bool groupIsOwnersAlone(uid_t owner, gid_t group, const std::vector<GroupEntry>&
 // beginning with '#' too, which login grants), the entry the system answers for the number, gshadow
 // where this user may read it, and every user of /etc/passwd with what login grants them
 // (getgrouplist, from every source the system asks), asked of the users loginAskedAbout gives.
-// Whatever cannot be read counts as others'. A verdict is kept for the process while the files it
-// rests on (the databases, the name service switch, where the other sources of groups would lie)
-// stay the same, where every source login asks lies in them.
+// Whatever cannot be read counts as others': so does any user record among the user database's
+// drop-in records, which may give the group to a user /etc/passwd does not list. A verdict is kept
+// for the process while the files it rests on (the databases, the name service switch, where the
+// other sources of groups would lie) stay the same, where every source login asks lies in them.
 bool groupIsOwnersAloneBySystem(uid_t owner, gid_t group);
 
 // The users of /etc/passwd other than owner whom groupIsOwnersAloneBySystem asks whether login grants
 // them the group: every one where login asks a source of groups the rule cannot read (the name service
 // switch names another than the group file and the user database, or none; a name service cache
 // daemon listens; the user database has a service other than the manager's, of dynamic users, or a
-// drop-in record other than a membership), else each one whose name stands in the member part of a
-// line of /etc/group whose number login may read as the group's (all but plain digits naming another,
-// as login reads blanks and signs before them, and no number at all on a '+' or '-' line as 0), or in
-// a drop-in membership's name. false where the databases cannot be read whole.
+// drop-in record other than a membership or a user), else each one whose name stands in the member
+// part of a line of /etc/group whose number login may read as the group's (all but plain digits
+// naming another, as login reads blanks and signs before them, and no number at all on a '+' or '-'
+// line as 0), or in a drop-in membership's name. false where the databases cannot be read whole (a
+// drop-in user record among them).
 bool loginAskedAbout(uid_t owner, gid_t group, std::vector<std::string>& users);
 
 }  // namespace tulo_detail

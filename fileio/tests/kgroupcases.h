@@ -5,12 +5,17 @@
 #ifndef ZEQ_FILEIO_TESTS_KGROUPCASES_H
 #define ZEQ_FILEIO_TESTS_KGROUPCASES_H
 
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -53,7 +58,8 @@ struct GroupCaseShadow {
 // mMore, and gshadow mShadow; mListedBeside: judged while another thread of the process lists the
 // group database. mGroupLines: lines of the group file as they stand, after the entries, which only
 // the system's own reading of them judges; mMemberships: files of the user database's drop-in folder
-// /run/userdb ("user:group.membership").
+// /run/userdb ("user:group.membership"); mDropInUsers: users /etc/passwd does not list, each a user
+// record of that folder ("name.user"), which login knows.
 struct GroupRuleCase {
     const char* mName;
     uid_t mOwner;
@@ -65,17 +71,26 @@ struct GroupRuleCase {
     bool mListedBeside = false;
     std::vector<std::string> mGroupLines = {};
     std::vector<std::string> mMemberships = {};
+    std::vector<GroupCaseUser> mDropInUsers = {};
 
+    // The users of /etc/passwd.
     std::vector<GroupCaseUser> Users() const {
         std::vector<GroupCaseUser> users = {{"ann", 1000, 1000}, {"bob", 1001, 1001}};
         users.insert(users.end(), mMore.begin(), mMore.end());
         return users;
     }
-    // No entry is longer than the rule reads: one that is leaves a database it cannot judge.
+    // Every user the system knows.
+    std::vector<GroupCaseUser> AllUsers() const {
+        std::vector<GroupCaseUser> users = Users();
+        users.insert(users.end(), mDropInUsers.begin(), mDropInUsers.end());
+        return users;
+    }
+    // No entry is longer than the rule reads, and no user record is one it does not read: either leaves
+    // a database it cannot judge.
     bool ReadWhole() const {
         for (const GroupCaseShadow& entry : mShadow)
             if (entry.mPastTheBound) return false;
-        return true;
+        return mDropInUsers.empty();
     }
 };
 
@@ -131,6 +146,12 @@ inline const std::vector<GroupRuleCase>& GroupRuleCases() {
         // Login asks the user database too, whose drop-in folders grant memberships of their own.
         {"AMembershipOfTheUserDatabasesDropIns", 1000, 1000, {{"ann", {}}}, {}, true, {}, false, {},
          {"bob:ann.membership"}},
+        // Login knows a user of a drop-in user record, whom /etc/passwd does not list; the rule reads no
+        // such record, which may give its user the group as primary group or membership.
+        {"APrimaryGroupOfAUserOfADropInRecord", 1000, 1000, {{"ann", {}}}, {}, false, {}, false, {}, {},
+         {{"svc", 1002, 1000}}},
+        {"AUserOfADropInRecordOfAnotherGroup", 1000, 1000, {{"ann", {}}}, {}, true, {}, false, {}, {},
+         {{"svc", 1002, 1002}}},
         // A membership login grants that the group's entry does not show (here: root's group as the
         // primary group of a user the group lists nowhere).
         {"AMembershipTheListingDoesNotShow", 0, 0, {{"root", {"root"}}}, {{"root", 0, 0}, {"daemon", 1, 0}}, false},
@@ -167,6 +188,13 @@ inline void GroupRuleDatabase(const GroupRuleCase& c, std::string& passwd, std::
     for (const GroupCaseShadow& entry : c.mShadow)
         gshadow += entry.mName + ":" + entry.mPassword + ":" + listed(entry.mAdministrators) + ":" +
                    listed(entry.mMembers) + (entry.mPastTheBound ? std::string(2u << 20, ',') : "") + "\n";
+}
+
+// Writes text as the whole of file (a fresh folder's, or one mounted from there), in place: a file
+// mounted over another's name stays mounted.
+inline bool Rewrite(const std::string& file, const std::string& text) {
+    std::ofstream out(file, std::ios::trunc);
+    return static_cast<bool>(out << text << std::flush);
 }
 
 // Whether login grants a user of c's database other than its owner the group: what the system
@@ -223,13 +251,16 @@ inline std::optional<std::string> JudgedUnderItsDatabase(const GroupRuleCase& c,
         std::string passwd, groups, gshadow;
         GroupRuleDatabase(c, passwd, groups, gshadow);
         if (!WithUserDatabase(folder, passwd, groups, "ann", gshadow)) return std::nullopt;
-        if (!c.mMemberships.empty()) {
+        if (!c.mMemberships.empty() || !c.mDropInUsers.empty()) {
             if (!WithRunOfItsOwn(folder + "/run") || ::mkdir("/run/userdb", 0755) != 0) return std::nullopt;
-            for (const std::string& name : c.mMemberships) {
-                // An empty one masks the name instead.
-                std::ofstream out("/run/userdb/" + name);
-                if (!(out << "{}\n" << std::flush)) return std::nullopt;
-            }
+            // An empty membership masks the name instead.
+            for (const std::string& name : c.mMemberships)
+                if (!Rewrite("/run/userdb/" + name, "{}\n")) return std::nullopt;
+            for (const GroupCaseUser& user : c.mDropInUsers)
+                if (!Rewrite("/run/userdb/" + user.mName + ".user",
+                             "{\"userName\":\"" + user.mName + "\",\"uid\":" + std::to_string(user.mUid) +
+                                 ",\"gid\":" + std::to_string(user.mGroup) + "}\n"))
+                    return std::nullopt;
         }
         const bool granted = LoginGrantsAnother(c);
         const bool expected = c.mAlone && !granted && c.ReadWhole();
@@ -242,13 +273,6 @@ inline std::optional<std::string> JudgedUnderItsDatabase(const GroupRuleCase& c,
         return std::to_string(wrong) + " of 50 verdicts not \"" + (expected ? "alone" : "not alone") +
                "\" (login grants another user the group: " + (granted ? "yes" : "no") + ")";
     });
-}
-
-// Writes text as the whole of file (a fresh folder's, or one mounted from there), in place: a file
-// mounted over another's name stays mounted.
-inline bool Rewrite(const std::string& file, const std::string& text) {
-    std::ofstream out(file, std::ios::trunc);
-    return static_cast<bool>(out << text << std::flush);
 }
 
 // Makes path below /run (in a process whose /run is its own: WithRunOfItsOwn) with the folders on the
@@ -266,13 +290,16 @@ inline bool MakeInRun(const std::string& path) {
 // own) and the group file their groups and mGroupLines: the name service switch's lines mSwitch beside
 // the user database's ("": the group file and the user database alone), and in a /run of its own the
 // sockets and drop-in records mRun names (MakeInRun). mAsked: bob and cat both where a source answers
-// that the rule cannot see.
+// that the rule cannot see, and only there (no row's lines name them both).
 struct LoginAskCase {
     const char* mName;
     std::vector<std::string> mGroupLines;
     std::string mSwitch;
     std::vector<std::string> mRun;
     std::vector<std::string> mAsked;
+
+    // A source answers that the rule cannot see: no verdict rests on the files alone.
+    bool Unseen() const { return mAsked == std::vector<std::string>{"bob", "cat"}; }
 };
 
 inline void PrintTo(const LoginAskCase& c, std::ostream* out) { *out << c.mName; }
@@ -294,6 +321,13 @@ inline const std::vector<LoginAskCase>& LoginAskCases() {
         {"AnotherSourceOfGroups", {}, "group: files ldap\n", {}, {"bob", "cat"}},
         {"AnotherSourceOfLoginsGroups", {}, "group: files systemd\ninitgroups: files sss\n", {}, {"bob", "cat"}},
         {"NoSourceOfGroupsNamed", {}, "hosts: files\n", {}, {"bob", "cat"}},
+        // The C library reads a line without a colon too (its first word the database, the rest its
+        // sources; a database's last line counts), and a database's name in its own case alone.
+        {"AnotherSourceOnALineWithoutAColon", {}, "group: files systemd\ngroup files ldap\n", {}, {"bob", "cat"}},
+        {"AnotherSourceOfLoginsGroupsWithoutAColon", {}, "group: files systemd\ninitgroups\tfiles sss\n", {},
+         {"bob", "cat"}},
+        {"TheGroupFileAloneOnALineWithoutAColon", {}, "group files systemd\n", {}, {}},
+        {"ALineOfAnotherCaseNamesNoSourceOfGroups", {}, "Group: files\n", {}, {"bob", "cat"}},
         // A cache daemon answers from its cache; the user database from its services and drop-in records.
         {"ACacheDaemonsSocket", {}, "", {"nscd/socket"}, {"bob", "cat"}},
         {"TheServiceOfDynamicUsers", {}, "", {"systemd/userdb/io.systemd.DynamicUser"}, {}},
@@ -320,13 +354,10 @@ inline void LoginAskDatabase(std::string& passwd, std::string& groups) {
 }
 inline std::string LoginAskSwitch(const std::string& group) { return "passwd: files\n" + group; }
 
-// Whom asked (a definition's list of the users its rule asks login about: owner, group, names; false
-// where the databases cannot be read) names under c's sources, in a child with mounts of its own
-// (folder: a fresh one of the test's): the names joined by ",", or why there are none; nothing where no
-// such child can be made.
-inline std::optional<std::string> AskedUnderItsSources(
-    const LoginAskCase& c, const std::string& folder,
-    const std::function<bool(uid_t, gid_t, std::vector<std::string>&)>& asked) {
+// Runs body in a child with mounts of its own under c's database and sources (folder: a fresh one of
+// the test's); answers as ChildAnswer, nothing where no such child can be made.
+inline std::optional<std::string> UnderItsSources(const LoginAskCase& c, const std::string& folder,
+                                                  const std::function<std::string()>& body) {
     return ChildAnswer([&]() -> std::optional<std::string> {
         if (!InMountsOfItsOwn()) return std::nullopt;
         std::string passwd, groups;
@@ -339,6 +370,17 @@ inline std::optional<std::string> AskedUnderItsSources(
             return std::nullopt;
         for (const std::string& path : c.mRun)
             if (!MakeInRun(path)) return std::nullopt;
+        return body();
+    });
+}
+
+// Whom asked (a definition's list of the users its rule asks login about: owner, group, names; false
+// where the databases cannot be read) names under c's sources (UnderItsSources): the names joined by
+// ",", or why there are none; nothing where no such child can be made.
+inline std::optional<std::string> AskedUnderItsSources(
+    const LoginAskCase& c, const std::string& folder,
+    const std::function<bool(uid_t, gid_t, std::vector<std::string>&)>& asked) {
+    return UnderItsSources(c, folder, [&] {
         std::vector<std::string> names;
         if (!asked(1000, 1000, names)) return std::string("the databases cannot be read");
         std::string joined;
@@ -347,47 +389,116 @@ inline std::optional<std::string> AskedUnderItsSources(
     });
 }
 
+// Whether judge (a definition's rule by the system's databases) keeps its verdict of ann's group
+// (1000) under c's sources (UnderItsSources): "kept" where none of three judgements after the first
+// opens the group file (inotify tells), else how many open it, each a judgement made again ("judged
+// again 3 of 3"); nothing where no such child can be made.
+inline std::optional<std::string> KeptUnderItsSources(const LoginAskCase& c, const std::string& folder,
+                                                      const std::function<bool(uid_t, gid_t)>& judge) {
+    return UnderItsSources(c, folder, [&] {
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (watch < 0 || ::inotify_add_watch(watch, "/etc/group", IN_OPEN) < 0)
+            return std::string("the group file cannot be watched");
+        // Whether the group file was opened since the last look (the watch reports nothing else).
+        const auto opened = [watch] {
+            alignas(inotify_event) char events[4096];
+            bool any = false;
+            while (::read(watch, events, sizeof(events)) > 0) any = true;
+            return any;
+        };
+        judge(1000, 1000);
+        opened();
+        int again = 0;
+        for (int call = 0; call < 3; ++call) {
+            judge(1000, 1000);
+            again += opened() ? 1 : 0;
+        }
+        ::close(watch);
+        return again == 0 ? std::string("kept") : "judged again " + std::to_string(again) + " of 3";
+    });
+}
+
+// Writes text as the whole of file, in place or as a new file renamed over it, its modification time
+// kept as it was (as `touch -r` keeps it): only the change time tells, and a renamed file's inode.
+inline bool RewriteKeepingItsTime(const std::string& file, const std::string& text, bool renamed) {
+    struct stat before {};
+    if (::stat(file.c_str(), &before) != 0) return false;
+    // The clock that stamps files moves in ticks: a change within the tick of the last would keep its
+    // change time too.
+    const auto past = [&](const timespec& now) {
+        return now.tv_sec > before.st_ctim.tv_sec ||
+               (now.tv_sec == before.st_ctim.tv_sec && now.tv_nsec > before.st_ctim.tv_nsec);
+    };
+    for (timespec now{}; ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 && !past(now);) ::usleep(1000);
+    const std::string written = renamed ? file + ".new" : file;
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    return Rewrite(written, text) && ::utimensat(AT_FDCWD, written.c_str(), times, 0) == 0 &&
+           (!renamed || ::rename(written.c_str(), file.c_str()) == 0);
+}
+
+// How a step of JudgedAsItsFilesChange writes its file: in place, or with its modification time kept
+// (RewriteKeepingItsTime), in place or renamed over it.
+enum class Written { eInPlace, eTimeKept, eRenamedTimeKept };
+
 // Judges ann's group (1000) by judge (a definition's rule by the system's databases) in a child with
-// mounts of its own, under LoginAskCase's database, as each file it rests on changes in place, each
-// change undone before the next (and a drop-in membership kept, emptied and filled again), against
-// the expectation at each step: the owner's alone where the files say so and login grants no other
-// user the group. Answers "" where every verdict agrees, else the steps that disagreed; nothing where
-// no such child can be made.
+// mounts of its own, under LoginAskCase's database in an /etc of its own (WithEtcOfItsOwn), as each
+// file it rests on changes, each change undone before the next (a drop-in membership kept, emptied
+// and filled again; the group file changed at its size and modification time, in place and by a file
+// renamed over it), against the expectation at each step: the owner's alone where the files say so
+// and login grants no other user the group. Answers "" where every verdict agrees, else the steps
+// that disagreed; nothing where no such child can be made.
 inline std::optional<std::string> JudgedAsItsFilesChange(const std::string& folder,
                                                          const std::function<bool(uid_t, gid_t)>& judge) {
     return ChildAnswer([&]() -> std::optional<std::string> {
         std::string passwd, groups;
         LoginAskDatabase(passwd, groups);
-        const std::string nsswitch = folder + "/nsswitch.conf";
-        if (!InMountsOfItsOwn() || !Rewrite(nsswitch, LoginAskSwitch("group: files systemd\n")) ||
-            ::mount(nsswitch.c_str(), "/etc/nsswitch.conf", nullptr, MS_BIND, nullptr) != 0 ||
-            !WithUserDatabase(folder, passwd, groups, "ann", "ann:!::\n") || !WithRunOfItsOwn(folder + "/run") ||
-            ::mkdir("/run/userdb", 0755) != 0)
+        const std::string nsswitch = "/etc/nsswitch.conf", group = "/etc/group";
+        if (!InMountsOfItsOwn() ||
+            !WithEtcOfItsOwn(folder,
+                             {{"passwd", passwd},
+                              {"group", groups},
+                              {"gshadow", "ann:!::\n"},
+                              {"nsswitch.conf", LoginAskSwitch("group: files systemd\n")}},
+                             "ann") ||
+            !WithRunOfItsOwn(folder + "/run") || ::mkdir("/run/userdb", 0755) != 0)
             return std::nullopt;
         const std::string membership = "/run/userdb/bob:ann.membership";
-        // What each step writes where, and whether the files alone leave the group ann's.
+        // Two lines of one size: bob in a group of another number, and in a second entry of ann's.
+        const std::string elsewhere = "ops:x:2000:bob\n", beside = "ops:x:1000:bob\n";
+        // What each step writes where, and how, and whether the files alone leave the group ann's.
         const struct {
             const char* mStep;
             std::string mFile;
             std::string mText;
             bool mAlone;
+            Written mHow = Written::eInPlace;
         } steps[] = {
             {"as it stands", nsswitch, LoginAskSwitch("group: files systemd\n"), true},
-            {"bob listed in the group file", folder + "/group", "ann:x:1000:bob\n" + groups, false},
-            {"the group file undone", folder + "/group", groups, true},
-            {"a user of the group as primary group", folder + "/passwd", passwd + "svc:x:1002:1000::/:/bin/sh\n",
-             false},
-            {"the user database undone", folder + "/passwd", passwd, true},
-            {"bob listed in gshadow", folder + "/gshadow", "ann:!::bob\n", false},
-            {"gshadow undone", folder + "/gshadow", "ann:!::\n", true},
+            {"bob listed in the group file", group, "ann:x:1000:bob\n" + groups, false},
+            {"the group file undone", group, groups, true},
+            {"a user of the group as primary group", "/etc/passwd", passwd + "svc:x:1002:1000::/:/bin/sh\n", false},
+            {"the user database undone", "/etc/passwd", passwd, true},
+            {"bob listed in gshadow", "/etc/gshadow", "ann:!::bob\n", false},
+            {"gshadow undone", "/etc/gshadow", "ann:!::\n", true},
             {"a drop-in membership of bob's", membership, "{}\n", true},
             {"the membership emptied", membership, "", true},
             {"the membership filled again", membership, "{}\n", true},
             {"the user database left out of the switch", nsswitch, LoginAskSwitch("group: files\n"), true},
+            {"bob listed in a group of another number", group, groups + elsewhere, true},
+            {"that line given the group's number in place, the modification time kept", group, groups + beside,
+             false, Written::eTimeKept},
+            {"another number again in place, the modification time kept", group, groups + elsewhere, true,
+             Written::eTimeKept},
+            {"the group's number by a file renamed over it, the modification time kept", group, groups + beside,
+             false, Written::eRenamedTimeKept},
+            {"the group file undone again", group, groups, true},
         };
         std::string wrong;
         for (const auto& step : steps) {
-            if (!Rewrite(step.mFile, step.mText)) return std::nullopt;
+            if (step.mHow == Written::eInPlace ? !Rewrite(step.mFile, step.mText)
+                                               : !RewriteKeepingItsTime(step.mFile, step.mText,
+                                                                        step.mHow == Written::eRenamedTimeKept))
+                return std::nullopt;
             const bool expected = step.mAlone && !LoginGrantsAnother(LoginAskUsers(), 1000, 1000);
             if (judge(1000, 1000) != expected || judge(1000, 1000) != expected)
                 wrong += std::string(wrong.empty() ? "" : "; ") + step.mStep + ": not \"" +

@@ -3,11 +3,13 @@
 #ifndef ZEQ_FILEIO_TESTS_KOWNMOUNTS_H
 #define ZEQ_FILEIO_TESTS_KOWNMOUNTS_H
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +19,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zeqtest {
 
@@ -102,6 +106,14 @@ inline std::string NoMountsOfItsOwn() {
                             : "no user namespace can be made here, for a mount";
 }
 
+// Whether the system's user database knows the user name.
+inline bool KnowsUser(const std::string& name) {
+    char buffer[4096];
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    return ::getpwnam_r(name.c_str(), &entry, buffer, sizeof(buffer), &found) == 0 && found;
+}
+
 // In a process with mounts of its own (InMountsOfItsOwn): the system's user database is passwdLines
 // and groupLines (and gshadowLines), written in folder (a fresh one of the test's) and mounted over
 // /etc/passwd, /etc/group and /etc/gshadow, readable to all; false where that cannot be done, or
@@ -122,10 +134,45 @@ inline bool WithUserDatabase(const std::string& folder, const std::string& passw
     if ((::access("/etc/gshadow", F_OK) == 0 || !gshadowLines.empty()) &&
         !mountOver("gshadow", gshadowLines, "/etc/gshadow"))
         return false;
-    char buffer[4096];
-    struct passwd entry;
-    struct passwd* found = nullptr;
-    return ::getpwnam_r(witness.c_str(), &entry, buffer, sizeof(buffer), &found) == 0 && found;
+    return KnowsUser(witness);
+}
+
+// In a process with mounts of its own (InMountsOfItsOwn): /etc is folder/etc (made here, in a fresh
+// folder of the test's), where files (name, text) are regular files that the test may change in place
+// or rename over, and every other name of the system's /etc a link to it, through folder/system-etc,
+// where the system's is mounted read-only (nothing written through a link reaches the machine's).
+// False where that cannot be done, or where the user database is not read from there (another source
+// answers first), which the user name witness (listed there) tells.
+inline bool WithEtcOfItsOwn(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files,
+                            const std::string& witness) {
+    const std::string system = folder + "/system-etc", own = folder + "/etc";
+    struct statvfs mounted {};
+    if (::mkdir(system.c_str(), 0755) != 0 || ::mkdir(own.c_str(), 0755) != 0 ||
+        ::mount("/etc", system.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0 ||
+        ::statvfs(system.c_str(), &mounted) != 0)
+        return false;
+    // A remount keeps the flags it may not drop (a user namespace's mount may not lose them).
+    unsigned long kept = 0;
+    for (const auto& flag : {std::pair<unsigned long, unsigned long>{ST_NOSUID, MS_NOSUID}, {ST_NODEV, MS_NODEV},
+                             {ST_NOEXEC, MS_NOEXEC}, {ST_NOATIME, MS_NOATIME}, {ST_NODIRATIME, MS_NODIRATIME},
+                             {ST_RELATIME, MS_RELATIME}})
+        if ((mounted.f_flag & flag.first) != 0) kept |= flag.second;
+    if (::mount(nullptr, system.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY | kept, nullptr) != 0) return false;
+    for (const auto& file : files) {
+        std::ofstream out(own + "/" + file.first);
+        if (!(out << file.second << std::flush) || ::chmod((own + "/" + file.first).c_str(), 0644) != 0) return false;
+    }
+    DIR* listing = ::opendir(system.c_str());
+    if (!listing) return false;
+    bool linked = true;
+    for (const dirent* entry; linked && (entry = ::readdir(listing));) {
+        const std::string name = entry->d_name;
+        bool given = name == "." || name == "..";
+        for (const auto& file : files) given = given || file.first == name;
+        linked = given || ::symlink((system + "/" + name).c_str(), (own + "/" + name).c_str()) == 0;
+    }
+    ::closedir(listing);
+    return linked && ::mount(own.c_str(), "/etc", nullptr, MS_BIND, nullptr) == 0 && KnowsUser(witness);
 }
 
 // In a process with mounts of its own (InMountsOfItsOwn): /run is folder (made here, in a fresh folder

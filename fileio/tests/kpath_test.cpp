@@ -333,7 +333,7 @@ class GroupRule : public testing::TestWithParam<zeqtest::GroupRuleCase> {};
 TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
     const zeqtest::GroupRuleCase& c = GetParam();
     std::vector<KUserEntry> users;
-    for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
+    for (const zeqtest::GroupCaseUser& user : c.AllUsers()) users.push_back({user.mName, user.mUid, user.mGroup});
     std::vector<KGroupEntry> entries;
     for (const zeqtest::GroupCaseEntry& entry : c.mEntries)
         entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "x"});
@@ -384,6 +384,18 @@ TEST_P(GroupRuleLogin, IsAskedOfEveryUserItMayGrantTheGroup) {
     std::string expected;
     for (const std::string& name : c.mAsked) expected += (expected.empty() ? "" : ",") + name;
     EXPECT_EQ(expected, *answer);
+}
+
+// A verdict is kept only where every source of groups login asks lies in the files it rests on:
+// where another answers (a cache daemon, another source the switch names), the rule judges again
+// each time.
+TEST_P(GroupRuleLogin, KeepsAVerdictOnlyWhereTheFilesShowEverySource) {
+    const zeqtest::LoginAskCase& c = GetParam();
+    TempDir dir;
+    const std::optional<std::string> answer =
+        zeqtest::KeptUnderItsSources(c, dir.Path().string(), KGroupIsOwnersAloneBySystem);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    EXPECT_EQ(c.Unseen() ? "judged again 3 of 3" : "kept", *answer);
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, GroupRuleLogin, testing::ValuesIn(zeqtest::LoginAskCases()),

@@ -433,7 +433,7 @@ class GroupRule : public ::testing::TestWithParam<zeqtest::GroupRuleCase> {};
 TEST_P(GroupRule, IsTheOwnersAloneOnlyWhereNoOtherUserHasIt) {
     const zeqtest::GroupRuleCase& c = GetParam();
     std::vector<tulo_detail::UserEntry> users;
-    for (const zeqtest::GroupCaseUser& user : c.Users()) users.push_back({user.mName, user.mUid, user.mGroup});
+    for (const zeqtest::GroupCaseUser& user : c.AllUsers()) users.push_back({user.mName, user.mUid, user.mGroup});
     std::vector<tulo_detail::GroupEntry> entries;
     for (const zeqtest::GroupCaseEntry& entry : c.mEntries)
         entries.push_back({entry.mName, entry.mMembers, !entry.mPassword.empty() && entry.mPassword != "x"});
@@ -491,6 +491,20 @@ TEST_P(GroupRuleLogin, IsAskedOfEveryUserItMayGrantTheGroup) {
     std::string expected;
     for (const std::string& name : c.mAsked) expected += (expected.empty() ? "" : ",") + name;
     EXPECT_EQ(expected, *answer);
+}
+
+// The host's rule keeps a verdict only where every source of groups login asks lies in the files it
+// rests on: where another answers (a cache daemon, another source the switch names), it judges again
+// each time.
+TEST_P(GroupRuleLogin, KeepsAVerdictOnlyWhereTheFilesShowEverySource) {
+    const zeqtest::LoginAskCase& c = GetParam();
+    const std::string dir = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "group-rule").string();
+    const std::optional<std::string> answer =
+        zeqtest::KeptUnderItsSources(c, dir, tulo_detail::groupIsOwnersAloneBySystem);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    if (!answer) GTEST_SKIP() << zeqtest::NoGroupDatabase();
+    EXPECT_EQ(c.Unseen() ? "judged again 3 of 3" : "kept", *answer);
 }
 
 INSTANTIATE_TEST_SUITE_P(Host, GroupRuleLogin, ::testing::ValuesIn(zeqtest::LoginAskCases()),
