@@ -99,6 +99,17 @@ Tangent ReadTangent(const TFnAnimCurve& host, unsigned index, bool in, const Tan
     return tangent;
 }
 
+// The host's tangents of every key, in and out, read once: the copy reads each several times.
+struct HostTangents {
+    std::vector<Tangent> mIn, mOut;
+    HostTangents(const TFnAnimCurve& host, unsigned count, const TangentUnits& units) : mIn(count), mOut(count) {
+        for (unsigned i = 0; i < count; ++i) {
+            mIn[i] = ReadTangent(host, i, true, units);
+            mOut[i] = ReadTangent(host, i, false, units);
+        }
+    }
+};
+
 // The nearest tick: a host time that came from a whole tick count (an imported key) is a double a
 // hair below it as often as above, and truncation would move such a key one tick back each pass.
 KTime Ticks(double seconds) {
@@ -231,10 +242,19 @@ Instant InstantOf(double seconds) {
         return at;
     }
     at.mNearest = std::llround(exact);
+    const auto secondsOf = [](kLongLong t) { return KTime(t).GetSecondDouble(); };
+    // Mostly (near the start of the time line) one tick or none has these seconds: its neighbours
+    // tell.
+    const double nearest = secondsOf(at.mNearest);
+    const bool below = nearest < seconds || secondsOf(at.mNearest - 1) < seconds;
+    const bool above = nearest > seconds || secondsOf(at.mNearest + 1) > seconds;
+    if (below && above) {
+        if (nearest == seconds) at.mFirst = at.mLast = at.mNearest;
+        return at;
+    }
     // Every tick with these seconds lies within a few of the seconds' last bits.
     const double bit = std::nextafter(std::fabs(seconds), HUGE_VAL) - std::fabs(seconds);
     const kLongLong reach = static_cast<kLongLong>(4 * bit * static_cast<double>(KTime::kTicksPerSecond)) + 4;
-    const auto secondsOf = [](kLongLong t) { return KTime(t).GetSecondDouble(); };
     // The first tick in [low, high] whose seconds pass the test (seconds only grow with ticks), else
     // high + 1.
     const auto firstWhere = [&](auto&& test) {
@@ -337,12 +357,12 @@ struct KeyForm {
 // smooth one an automatic key, as the import writes an automatic last key clamped), so that a key
 // read from a file comes back as it was; an automatic one is kept so only where the host arrives at
 // it with the slope its keys give (AutomaticKeysPlayTheHostsSlopes).
-KeyForm LastKeyForm(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, const TangentUnits& units) {
+KeyForm LastKeyForm(const TFnAnimCurve& host, const TangentTypes& types, const HostTangents& tangents, unsigned i) {
     KeyForm form;
     switch (types.mOut[i]) {
     case kFixed:
         form.mMode = host.tangentsLocked(i) ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK;
-        form.mRight = ReadTangent(host, i, false, units).mSlope;
+        form.mRight = tangents.mOut[i].mSlope;
         break;
     case kLinear: form.mInterpolation = KFCURVE_INTERPOLATION_LINEAR; break;
     case kFlat: form.mMode = KFCURVE_TANGEANT_USER; break;
@@ -358,11 +378,11 @@ KeyForm LastKeyForm(const TFnAnimCurve& host, const TangentTypes& types, unsigne
 // Whether the host arrives at key i + 1 along the line from key i: a linear in-tangent, or one whose
 // slope is that line's (a clamped or smooth last key), which a linear key plays exactly (a cubic in
 // floats would round the values of a small move on a large one).
-bool ArrivesStraight(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, const TangentUnits& units) {
+bool ArrivesStraight(const TFnAnimCurve& host, const TangentTypes& types, const HostTangents& tangents, unsigned i) {
     if (types.mIn[i + 1] == kLinear) return true;
     const double dt = host.time(i + 1).as(TTime::kSeconds) - host.time(i).as(TTime::kSeconds);
     const double chord = (host.value(i + 1) - host.value(i)) / dt;
-    const double in = ReadTangent(host, i + 1, true, units).mSlope;
+    const double in = tangents.mIn[i + 1].mSlope;
     return dt > 0 && std::fabs(in - chord) <= 1e-6 * std::fabs(chord);
 }
 
@@ -372,20 +392,19 @@ bool ArrivesStraight(const TFnAnimCurve& host, const TangentTypes& types, unsign
 // slopes on both sides (AutomaticKeysPlayTheHostsSlopes); else a user key holding the host's slopes,
 // broken where its two sides differ. inShapes: the key's in-side shapes the segment before it (that
 // segment is a cubic of the copy).
-KeyForm InnerKeyForm(const TFnAnimCurve& host, const TangentTypes& types, unsigned i, bool inShapes,
-                     const TangentUnits& units, double scale) {
+KeyForm InnerKeyForm(const TFnAnimCurve& host, const TangentTypes& types, const HostTangents& tangents, unsigned i,
+                     bool inShapes, double scale) {
     const int out = types.mOut[i];
     if (out == kStep) return {KFCURVE_INTERPOLATION_CONSTANT, KFCURVE_CONSTANT_STANDARD, 0};
-    if (out == kLinear && ArrivesStraight(host, types, i, units))
+    if (out == kLinear && ArrivesStraight(host, types, tangents, i))
         return {KFCURVE_INTERPOLATION_LINEAR, KFCURVE_TANGEANT_AUTO, 0};
     if (AutomaticSide(out)) return {};
     KeyForm form;
-    form.mRight = ReadTangent(host, i, false, units).mSlope;
+    form.mRight = tangents.mOut[i].mSlope;
     // A fixed key is broken as the host's lock says (its two slopes are kept apart either way).
     if (out == kFixed)
         form.mMode = host.tangentsLocked(i) ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK;
-    else if (inShapes && static_cast<float>(ReadTangent(host, i, true, units).mSlope * scale) !=
-                             static_cast<float>(form.mRight * scale))
+    else if (inShapes && static_cast<float>(tangents.mIn[i].mSlope * scale) != static_cast<float>(form.mRight * scale))
         form.mMode = KFCURVE_TANGEANT_USER_BREAK;
     else
         form.mMode = KFCURVE_TANGEANT_USER;
@@ -397,8 +416,8 @@ KeyForm InnerKeyForm(const TFnAnimCurve& host, const TangentTypes& types, unsign
 // mostly are), and far apart beside a key close to it (a step key ten nanoseconds on). An automatic
 // key whose slopes (where they shape a cubic segment) are not the host's, within their rounding in
 // floats, goes out a user key holding the host's.
-void AutomaticKeysPlayTheHostsSlopes(const TFnAnimCurve& host, KFCurve& curve, int written,
-                                     const std::vector<unsigned>& hostIndex, const TangentUnits& units, double scale) {
+void AutomaticKeysPlayTheHostsSlopes(const HostTangents& tangents, KFCurve& curve, int written,
+                                     const std::vector<unsigned>& hostIndex, double scale) {
     const auto near = [](double a, double b, double size) { return std::fabs(a - b) <= 1e-6 * size + 1e-30; };
     const auto slope = [&curve](int j, int k) {
         const KFCurveKey& a = *curve.KeyGetPtr(j);
@@ -415,16 +434,15 @@ void AutomaticKeysPlayTheHostsSlopes(const TFnAnimCurve& host, KFCurve& curve, i
         const double size =
             std::fabs(i > 0 ? slope(i - 1, i) : 0.0) + std::fabs(i + 1 < written ? slope(i, i + 1) : 0.0);
         const bool inShapes = i > 0 && curve.KeyGetPtr(i - 1)->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC;
-        const bool in = !inShapes || near(curve.KeyGetLeftDerivative(i),
-                                          ReadTangent(host, h, true, units).mSlope * scale, size);
-        const bool out = i + 1 == written || near(curve.KeyGetRightDerivative(i),
-                                                  ReadTangent(host, h, false, units).mSlope * scale, size);
+        const bool in = !inShapes || near(curve.KeyGetLeftDerivative(i), tangents.mIn[h].mSlope * scale, size);
+        const bool out =
+            i + 1 == written || near(curve.KeyGetRightDerivative(i), tangents.mOut[h].mSlope * scale, size);
         if (!in || !out) wrong.push_back(i);
     }
     for (const int i : wrong) {
         const unsigned h = hostIndex[static_cast<std::size_t>(i)];
-        const float in = static_cast<float>(ReadTangent(host, h, true, units).mSlope * scale);
-        const float out = static_cast<float>(ReadTangent(host, h, false, units).mSlope * scale);
+        const float in = static_cast<float>(tangents.mIn[h].mSlope * scale);
+        const float out = static_cast<float>(tangents.mOut[h].mSlope * scale);
         curve.KeyGetPtr(i)->SetTangeantMode(in == out || i == 0 ? KFCURVE_TANGEANT_USER : KFCURVE_TANGEANT_USER_BREAK);
         if (i + 1 < written) curve.KeySetRightDerivative(i, out);
         if (i > 0) curve.KeySetLeftDerivative(i, in);
@@ -434,7 +452,7 @@ void AutomaticKeysPlayTheHostsSlopes(const TFnAnimCurve& host, KFCurve& curve, i
 void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned count, int curveType, KFCurve& curve,
               double scale) {
     if (!curve.InitBuffers(static_cast<int>(count))) return;
-    const TangentUnits units = UnitsOf(curveType);
+    const HostTangents tangents(host, count, UnitsOf(curveType));
     const bool weighted = host.isWeighted();
     const kLongLong frame = HostFrameTicks();
     std::vector<Instant> instants(count);
@@ -464,8 +482,8 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
             continue;
         }
         const bool inShapes = written > 0 && previous()->GetInterpolation() == KFCURVE_INTERPOLATION_CUBIC;
-        const KeyForm form = last ? LastKeyForm(host, types, i, units)
-                                  : InnerKeyForm(host, types, i, inShapes, units, scale);
+        const KeyForm form = last ? LastKeyForm(host, types, tangents, i)
+                                  : InnerKeyForm(host, types, tangents, i, inShapes, scale);
         const bool stepAround = form.mInterpolation == KFCURVE_INTERPOLATION_CONSTANT ||
                                 (written > 0 && previous()->GetInterpolation() == KFCURVE_INTERPOLATION_CONSTANT &&
                                  previous()->GetConstantMode() == KFCURVE_CONSTANT_STANDARD);
@@ -477,7 +495,7 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
         double dt = 0;
         if (!last) {
             dt = KTime(instants[i + 1].mNearest).GetSecondDouble() - time.GetSecondDouble();
-            const Tangent in = ReadTangent(host, i + 1, true, units);
+            const Tangent& in = tangents.mIn[i + 1];
             nextLeft = in.mSlope;
             nextLeftWeight = WeightOf(in.mSeconds, dt);
             arrivingRead[static_cast<std::size_t>(written)] = true;
@@ -488,7 +506,7 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
             // Only a fixed out-tangent has a length of its own; the others span a third.
             const bool fixed = types.mOut[i] == kFixed;
             curve.KeySetRightTangeantWeight(
-                written, fixed && !last ? WeightOf(ReadTangent(host, i, false, units).mSeconds, dt) : KFCURVE_DEFAULT_WEIGHT);
+                written, fixed && !last ? WeightOf(tangents.mOut[i].mSeconds, dt) : KFCURVE_DEFAULT_WEIGHT);
             if (!last) curve.KeySetLeftTangeantWeight(written + 1, nextLeftWeight);
         }
         ++written;
@@ -505,7 +523,7 @@ void CopyKeys(const TFnAnimCurve& host, const TangentTypes& types, unsigned coun
             curve.KeySetRightAuto(i, 0.0f);
         }
     }
-    AutomaticKeysPlayTheHostsSlopes(host, curve, written, hostIndex, units, scale);
+    AutomaticKeysPlayTheHostsSlopes(tangents, curve, written, hostIndex, scale);
     // After an automatic key a key that is not cubic takes its arriving slope from the automatic
     // key's parameter: the slope read from the host goes there as that parameter.
     for (int i = 0; i + 1 < written; ++i) {
