@@ -27,7 +27,9 @@ fi
 read -r stat < "/proc/$PPID/stat" || exit 1
 start_time() { shift 19 && echo "$1"; }
 run="$ZEQ_TEST_RUNS/run-$PPID-$(start_time ${stat##*) })"
-mkdir -p "$run" || exit 1
+# 0755 whatever the umask: the host loads no plug-in from below a folder that a group which may hold
+# other users may write.
+(umask 022 && mkdir -p "$run") || exit 1
 ZEQ_TEST_TMP=$run
 export ZEQ_TEST_TMP
 unset ZEQ_TEST_RUNS

@@ -22,20 +22,114 @@ zeq_group_name() {
     printf '%s' "${name:-group $1}"
 }
 
-# zeq_group_alone GID: whether the group is this user's private group alone as the system's listings
-# show it: named as the user, the user's primary group, no other user's, listing no one else. Never
-# for root, who may change any mode. The host judges more closely (gshadow, what login grants) and
-# refuses the plug-in where this missed a way in.
-zeq_group_alone() {
-    local gid=$1 uid me name members member
+# zeq_group_owners_alone OWNER GID: whether the group is its owner's private group alone as the
+# system's listings show it, as the host judges a group: named as the owner, the owner's primary
+# group, no other user's, listing no one else. Never where the owner or the one judging is root, who
+# has no group alone (and may change any mode). The host judges more closely (gshadow, what login
+# grants) and refuses the plug-in where this missed a way in.
+zeq_group_owners_alone() {
+    local owner=$1 gid=$2 user primary name members member
     local -a listed=()
-    uid=$(id -u) me=$(id -un)
-    [ "$uid" != 0 ] && [ "$gid" = "$(id -g)" ] || return 1
+    [ "$(id -u)" != 0 ] && [ "$owner" != 0 ] || return 1
+    IFS=: read -r user _ _ primary _ < <(getent passwd "$owner") || return 1
+    [ -n "$user" ] && [ "$primary" = "$gid" ] || return 1
     IFS=: read -r name _ _ members < <(getent group "$gid") || return 1
-    [ "$name" = "$me" ] || return 1
+    [ "$name" = "$user" ] || return 1
     IFS=, read -r -a listed <<<"$members"
-    for member in "${listed[@]}"; do [ -z "$member" ] || [ "$member" = "$me" ] || return 1; done
-    ! getent passwd | awk -F: -v g="$gid" -v u="$uid" '$4 == g && $3 != u {found = 1} END {exit !found}'
+    for member in "${listed[@]}"; do [ -z "$member" ] || [ "$member" = "$user" ] || return 1; done
+    ! getent passwd | awk -F: -v g="$gid" -v u="$owner" '$4 == g && $3 != u {found = 1} END {exit !found}'
+}
+
+# zeq_access_list FOLDER: whether the folder has an access list, which may give its group's write
+# (then the list's mask) to any user or group it names. ls shows a default list too, which gives no
+# access: python3, where present, tells the two apart.
+zeq_access_list() {
+    local long
+    long=$(ls -ld -- "$1" 2>/dev/null) || return 1
+    [ "${long:10:1}" = + ] || return 1
+    command -v python3 >/dev/null 2>&1 || return 0
+    python3 -c 'import os, sys; os.getxattr(sys.argv[1], "system.posix_acl_access", follow_symlinks=False)' \
+        "$1" 2>/dev/null
+}
+
+# The folder the job writes in, and what its walk has found, for zeq_output_folder and the functions
+# below (bash has no other way to give several answers back).
+zeq_out="" zeq_out_note=""
+# zeq_look FOLDER sets these: the folder's owner and group (numbers), who else may write it ("" for
+# none, "others" by its mode, "list" by an access list, "group" by a group that is not its owner's
+# alone) and whether it is sticky (1 or 0).
+zeq_owner="" zeq_group="" zeq_writers="" zeq_sticky=0
+# The names still to walk, the first first.
+zeq_parts=()
+
+# The folder named, how it is said, and where another is named (zeq_output_folder's arguments).
+zeq_given="" zeq_what="" zeq_named=""
+
+# zeq_refuse WHY ADVICE: the refusal of the folder named, on stderr; returns 1.
+zeq_refuse() {
+    printf '%s "%s" is not used: %s; %s%s.\n' "$zeq_what" "$zeq_given" "$1" "$2" "$zeq_named" >&2
+    return 1
+}
+
+zeq_look() {
+    local stamp mode
+    stamp=$(stat -c '%u %g %a' -- "$1" 2>/dev/null) || return 1
+    read -r zeq_owner zeq_group mode <<<"$stamp"
+    zeq_sticky=$(( (8#$mode & 8#1000) != 0 ))
+    zeq_writers=""
+    if (((8#$mode & 8#002) != 0)); then
+        zeq_writers=others
+    elif (((8#$mode & 8#020) != 0)); then
+        # Under an access list the group bits are its mask, which bounds what every entry gives.
+        if zeq_access_list "$1"; then
+            zeq_writers=list
+        elif ! zeq_group_owners_alone "$zeq_owner" "$zeq_group"; then
+            zeq_writers=group
+        fi
+    fi
+}
+
+# zeq_holds FOLDER SAID: why the job's names may not lie in FOLDER (said as SAID), as the host refuses
+# a plug-in there: another user may rename them. Sets zeq_why and zeq_advice ("" where it may hold
+# them); zeq_look's answers stay set.
+zeq_why="" zeq_advice=""
+zeq_holds() {
+    local folder=$1 said=$2
+    local so="they may rename what the job puts in it, and the host loads no plug-in from there"
+    zeq_why="" zeq_advice=""
+    if ! zeq_look "$folder"; then
+        zeq_why="$said cannot be looked at" zeq_advice="name a folder you may reach"
+    elif [ "$zeq_owner" != 0 ] && [ "$zeq_owner" != "$(id -u)" ]; then
+        zeq_why="$said is $(zeq_user_name "$zeq_owner")'s, neither yours nor root's: ${so/they/its owner}"
+        zeq_advice="name a folder of your own"
+    elif [ "$zeq_sticky" = 1 ]; then
+        return 0
+    elif [ "$zeq_writers" = others ]; then
+        zeq_why="others may write $said and it is not sticky: $so"
+        zeq_advice="take their write away (chmod o-w \"$folder\") or name another folder"
+    elif [ "$zeq_writers" = list ]; then
+        zeq_why="its access list may let other users write $said, and it is not sticky: $so"
+        zeq_advice="take their write away (chmod g-w \"$folder\", which bounds every entry of the list) or name"
+        zeq_advice+=" another folder"
+    elif [ "$zeq_writers" = group ]; then
+        zeq_why="its group ($(zeq_group_name "$zeq_group")) may write $said, a group that may hold other users, and"
+        zeq_why+=" it is not sticky: $so"
+        zeq_advice="take its group's write away (chmod g-w \"$folder\") or name another folder"
+    fi
+    [ -z "$zeq_why" ]
+}
+
+# zeq_split TEXT: the names of the path TEXT put before those still to walk, the first first. A name
+# is whole, whatever it holds but "/".
+zeq_split() {
+    local text=$1
+    local -a names=()
+    while [[ $text == */* ]]; do
+        names+=("${text%%/*}")
+        text=${text#*/}
+    done
+    names+=("$text")
+    zeq_parts=("${names[@]}" "${zeq_parts[@]}")
 }
 
 # zeq_output_folder PATH WHAT [WHERE]: the folder the job writes in, set as zeq_out (absolute, free of
@@ -44,116 +138,91 @@ zeq_group_alone() {
 # fresh in it where others may write it and it is sticky (as the system's temporary folder), so that
 # nothing of another user's there is followed or replaced. It changes the mode of nothing it did not
 # make. Where the host would refuse the plug-in from there (a folder on the way in which another
-# user may rename what it holds: theirs, or one others, or a group that is not this user's alone,
-# may write and that is not sticky), where a link on the way is another user's in a folder others
-# may write, or where the job may not write, it says why and what to do (WHAT names the folder:
-# 'run: the output folder'; WHERE, after its advice, where to name another: ' in ZEQ_RUN_OUTPUT_DIR'),
-# changes nothing, and returns 1.
+# user may rename what it holds: theirs, or one others, an access list, or a group that is not its
+# owner's alone may write and that is not sticky), where a link on the way is another user's in a
+# folder others may write, where the job may not write, or where the path or a link's text holds a
+# line break (which the host's commands and the log's lines cannot carry), it says why and what to
+# do (WHAT names the folder: 'run: the output folder'; WHERE, after its advice, where to name
+# another: ' in ZEQ_RUN_OUTPUT_DIR'), changes nothing, and returns 1.
 zeq_output_folder() {
-    local given=$1 what=$2 named=${3:-} uid here next part target owner group mode writers shared links=0 first
-    local -a queue=() rest=()
-    zeq_out="" zeq_out_note=""
-    uid=$(id -u)
-    zeq_out_refuse() {
-        printf '%s "%s" is not used: %s; %s%s.\n' "$what" "$given" "$1" "$2" "$named" >&2
+    local here=/ next part target linker links=0 first said cwd
+    local -a rest=()
+    zeq_given=$1 zeq_what=$2 zeq_named=${3:-} zeq_out="" zeq_out_note="" zeq_parts=()
+    [ -n "$zeq_given" ] || { zeq_refuse "no folder is named" "name one"; return 1; }
+    if [[ $zeq_given == /* ]]; then
+        zeq_split "$zeq_given"
+    else
+        # Read whole: a command substitution would drop the line breaks that end it.
+        cwd=$(pwd -P && echo .)
+        zeq_split "${cwd%$'\n.'}/$zeq_given"
+    fi
+    if [[ ${zeq_parts[*]} == *$'\n'* ]]; then
+        zeq_refuse "its path holds a line break" "name a folder whose path holds none"
         return 1
-    }
-    # zeq_out_look FOLDER: its owner, group, mode (octal), who else may write it ("others", "group" or "")
-    # and whether that is so of a folder that is not sticky ("shared").
-    zeq_out_look() {
-        local stamp
-        stamp=$(stat -c '%u %g %a' -- "$1" 2>/dev/null) || return 1
-        read -r owner group mode <<<"$stamp"
-        writers=""
-        if (((8#$mode & 8#002) != 0)); then writers=others
-        elif (((8#$mode & 8#020) != 0)) && ! zeq_group_alone "$group"; then writers=group
-        fi
-        shared=$(( (8#$mode & 8#1000) == 0 ))
-    }
-    # zeq_out_holds FOLDER [NAME]: refuses the folder (said as NAME, "it" for the one named) as one the
-    # job's names lie in where another user may rename them, as the host refuses a plug-in there.
-    zeq_out_holds() {
-        local said=${2:-\"$1\"} why="" advice=""
-        local so="they may rename what the job puts in it, and the host loads no plug-in from there"
-        if ! zeq_out_look "$1"; then
-            why="$said cannot be looked at" advice="name a folder you may reach"
-        elif [ "$owner" != 0 ] && [ "$owner" != "$uid" ]; then
-            why="$said is $(zeq_user_name "$owner")'s, neither yours nor root's: ${so/they/its owner}"
-            advice="name a folder of your own"
-        elif [ "$writers" = others ] && [ "$shared" = 1 ]; then
-            why="others may write $said and it is not sticky: $so"
-            advice="take their write away (chmod o-w \"$1\") or name another folder"
-        elif [ "$writers" = group ] && [ "$shared" = 1 ]; then
-            why="its group ($(zeq_group_name "$group")) may write $said, a group that may hold other users, and it"
-            why+=" is not sticky: $so"
-            advice="take its group's write away (chmod g-w \"$1\") or name another folder"
-        fi
-        [ -z "$why" ] || zeq_out_refuse "$why" "$advice"
-    }
-    zeq_out_push() {
-        local -a split=()
-        IFS=/ read -r -a split <<<"$1"
-        queue=("${split[@]}" "${queue[@]}")
-    }
-    [ -n "$given" ] || { zeq_out_refuse "no folder is named" "name one"; return 1; }
-    if [[ $given == /* ]]; then zeq_out_push "$given"; else zeq_out_push "$(pwd -P)/$given"; fi
-    here=/
-    while [ ${#queue[@]} -gt 0 ]; do
-        part=${queue[0]}
-        queue=("${queue[@]:1}")
+    fi
+    while [ ${#zeq_parts[@]} -gt 0 ]; do
+        part=${zeq_parts[0]}
+        zeq_parts=("${zeq_parts[@]:1}")
         case $part in
             "" | .) continue ;;
-            ..) here=$(dirname -- "$here"); continue ;;
+            ..) here=${here%/*}; here=${here:-/}; continue ;;
         esac
-        zeq_out_holds "$here" || return 1
+        zeq_holds "$here" "\"$here\"" || { zeq_refuse "$zeq_why" "$zeq_advice"; return 1; }
         next=${here%/}/$part
         if [ -L "$next" ]; then
             # Followed only where no one else may have put it: another user's link in a folder
             # others may write is theirs to point anywhere.
-            local linker
             linker=$(stat -c %u -- "$next" 2>/dev/null) ||
-                { zeq_out_refuse "\"$next\" cannot be looked at" "name a folder you may reach"; return 1; }
-            if [ -n "$writers" ] && [ "$linker" != "$uid" ] && [ "$linker" != "$owner" ]; then
-                zeq_out_refuse "the link \"$next\" is $(zeq_user_name "$linker")'s, in a folder others may write" \
+                { zeq_refuse "\"$next\" cannot be looked at" "name a folder you may reach"; return 1; }
+            if [ -n "$zeq_writers" ] && [ "$linker" != "$(id -u)" ] && [ "$linker" != "$zeq_owner" ]; then
+                zeq_refuse "the link \"$next\" is $(zeq_user_name "$linker")'s, in a folder others may write" \
                     "name the folder it leads to, if you trust it, or another"
                 return 1
             fi
             links=$((links + 1))
-            [ "$links" -le 40 ] || { zeq_out_refuse "its links lead round in a circle" "name the folder itself"; return 1; }
-            target=$(readlink -- "$next")
+            [ "$links" -le 40 ] || { zeq_refuse "its links lead round in a circle" "name the folder itself"; return 1; }
+            # Read whole: a command substitution would drop the line breaks that end it.
+            target=$(readlink -- "$next" && echo .) ||
+                { zeq_refuse "\"$next\" cannot be read" "name the folder it leads to"; return 1; }
+            target=${target%$'\n.'}
+            if [[ $target == *$'\n'* ]]; then
+                zeq_refuse "the link \"$next\" leads to a path that holds a line break" \
+                    "name a folder whose path holds none"
+                return 1
+            fi
             [[ $target != /* ]] || here=/
-            zeq_out_push "$target"
+            zeq_split "$target"
             continue
         fi
         if [ -e "$next" ]; then
-            [ -d "$next" ] || { zeq_out_refuse "\"$next\" is no folder" "name a folder"; return 1; }
+            [ -d "$next" ] || { zeq_refuse "\"$next\" is no folder" "name a folder"; return 1; }
             here=$next
             continue
         fi
         rest=("$part")
-        for part in "${queue[@]}"; do
+        for part in "${zeq_parts[@]}"; do
             case $part in
                 "" | .) ;;
                 # Made, the name would be walked back out of again, into a folder it was not judged for.
-                ..) zeq_out_refuse "it climbs out of \"${here%/}/${rest[0]}\", which is missing" "name it without .."
+                ..) zeq_refuse "it climbs out of \"${here%/}/${rest[0]}\", which is missing" "name it without .."
                     return 1 ;;
                 *) rest+=("$part") ;;
             esac
         done
         break
     done
-    local said=\"$here\"
+    said=\"$here\"
     [ ${#rest[@]} -ne 0 ] || said=it
-    zeq_out_holds "$here" "$said" || return 1
+    zeq_holds "$here" "$said" || { zeq_refuse "$zeq_why" "$zeq_advice"; return 1; }
     if [ ! -w "$here" ] || [ ! -x "$here" ]; then
-        zeq_out_refuse "you may not write in $said" "name a folder you may write"
+        zeq_refuse "you may not write in $said" "name a folder you may write"
         return 1
     fi
     if [ ${#rest[@]} -eq 0 ]; then
-        if [ -n "$writers" ]; then
+        if [ -n "$zeq_writers" ]; then
             # Sticky, and others may write it: the job's names there would meet theirs.
             zeq_out=$(mktemp -d -- "${here%/}/zeq-main-job.XXXXXX") ||
-                { zeq_out_refuse "no folder could be made in it" "name another"; return 1; }
+                { zeq_refuse "no folder could be made in it" "name another"; return 1; }
             zeq_out_note="a folder of its own in \"$here\", which others may write"
         else
             zeq_out=$here
@@ -164,12 +233,12 @@ zeq_output_folder() {
     # others may write: one of theirs that appeared meanwhile is not taken for the job's).
     first=${here%/}/${rest[0]}
     if ! (umask 022 && mkdir -- "$first") 2>/dev/null; then
-        zeq_out_refuse "\"$first\" could not be made" "name another folder"
+        zeq_refuse "\"$first\" could not be made" "name another folder"
         return 1
     fi
     local IFS=/
     if [ ${#rest[@]} -gt 1 ] && ! (umask 022 && mkdir -p -- "$first/${rest[*]:1}"); then
-        zeq_out_refuse "\"$first/${rest[*]:1}\" could not be made" "name another folder"
+        zeq_refuse "\"$first/${rest[*]:1}\" could not be made" "name another folder"
         return 1
     fi
     zeq_out=$(cd -- "$first/${rest[*]:1}" && pwd -P)

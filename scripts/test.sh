@@ -101,6 +101,10 @@ source "$(dirname "$0")/steps.sh"
 zeq_close_with on_exit
 
 cd "$(dirname "$0")/.."
+# What the run makes (the build folders, the tests' folders) is not its group's to write, whatever the
+# user's umask: the host loads no plug-in from below a folder that a group which may hold other users
+# may write, and the tests load theirs from below the build folder.
+umask 022
 source scripts/deps.sh
 if ! zeq_run_step zeq_ensure_packages; then
     stopped="the packages the build needs are not installed: no build ran"

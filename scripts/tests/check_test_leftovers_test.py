@@ -18,6 +18,7 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from scratch import scratch_root  # noqa: E402
 CHECK = pathlib.Path(__file__).resolve().parent.parent / "check-test-leftovers.py"
+IN_RUN = CHECK.parent / "in-test-run.sh"
 
 # Every test of the build inside the run.
 INSIDE = """{"kind": "ctestInfo", "tests": [
@@ -179,6 +180,22 @@ class LeftoverCheck(unittest.TestCase):
         settings.unlink()
         self.script("start")
         self.assertEqual(0, self.check("--ctest", str(self.ctest), "--build", str(build))[0])
+
+    def test_a_runs_folder_is_0755_whatever_the_umask(self):
+        # The host loads no plug-in from below a folder that a group which may hold other users may
+        # write; the run's tests load theirs from below their run's folder.
+        runs = self.folder / "fresh" / "test-tmp"
+        previous = os.umask(0o002)
+        try:
+            made = subprocess.run(["sh", str(IN_RUN), "sh", "-c", 'printf %s "$ZEQ_TEST_TMP"'], text=True,
+                                  stdout=subprocess.PIPE, env={**os.environ, "ZEQ_TEST_RUNS": str(runs)}, check=True)
+        finally:
+            os.umask(previous)
+        run = pathlib.Path(made.stdout)
+        self.assertEqual(runs, run.parent)
+        self.assertRegex(run.name, r"^run-\d+-\d+$")
+        for folder in (runs, run):
+            self.assertEqual(0o755, stat.S_IMODE(folder.stat().st_mode), folder)
 
 
 if __name__ == "__main__":

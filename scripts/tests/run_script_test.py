@@ -64,6 +64,14 @@ done
 wait
 """,
     "bin/dpkg-query": "#!/bin/sh\nprintf 'install ok installed'\n",
+    # The system's user and group listings, or the test's own where it gives them ($STUB_PASSWD,
+    # $STUB_GROUP): an entry by name or number, or the whole listing.
+    "bin/getent": """#!/bin/sh
+[ -n "${STUB_PASSWD:-}" ] || exec env PATH=/usr/bin:/bin getent "$@"
+case $1 in passwd) file=$STUB_PASSWD ;; group) file=$STUB_GROUP ;; *) exit 1 ;; esac
+[ $# -ge 2 ] || exec cat "$file"
+awk -F: -v k="$2" '$1 == k || $3 == k {print; found = 1; exit} END {exit found ? 0 : 2}' "$file"
+""",
     "bin/cmake": "#!/bin/sh\nstage=build . \"$STUB_BIN/hang.sh\"\n"
                  "for i in $(seq 40); do echo \"-- configuring line $i\"; done\n",
     "build/tools/zeqroundtrip": "#!/bin/sh\nstage='SDK round trip' . \"$STUB_BIN/hang.sh\"\n"
@@ -253,6 +261,29 @@ class RunScript(unittest.TestCase):
         self.assertEqual(0o777, stat.S_IMODE(self.out.stat().st_mode))
         self.assertEqual([], list(self.out.iterdir()))
 
+    def test_a_path_holding_a_line_break_is_refused_and_nothing_is_touched(self):
+        # Cut at the line break, the job once worked in "data", its plugin/ replaced.
+        data = self.folder / "data"
+        (data / "plugin").mkdir(parents=True)
+        (data / "plugin" / "libzeqtulo.so").write_text("the user's own")
+        (data / "main-job.log").write_text("an earlier run's")
+        via = self.folder / "via"
+        # A command substitution would drop the line break that ends the link's text.
+        via.symlink_to(f"{data}\n")
+        for out, why in [(self.folder / "data\nresults", "its path holds a line break"),
+                         (via, f'the link "{via}" leads to a path that holds a line break')]:
+            with self.subTest(out=str(out)):
+                self.out = out
+                status, lines = self.run_script()
+                self.assertEqual(1, status, lines)
+                self.assertEqual(f'run: the output folder "{out}" is not used: {why}; name a folder whose path '
+                                 'holds none in ZEQ_RUN_OUTPUT_DIR.', "\n".join(lines))
+                self.assertEqual(["data", "via"], sorted(p.name for p in self.folder.iterdir()
+                                                        if p.name.startswith(("data", "via"))))
+                self.assertEqual("the user's own", (data / "plugin" / "libzeqtulo.so").read_text())
+                self.assertEqual("an earlier run's", (data / "main-job.log").read_text())
+                self.assertEqual(["main-job.log", "plugin"], sorted(p.name for p in data.iterdir()))
+
     def test_a_signal_at_any_stage_stops_its_whole_group(self):
         # SIGTERM or SIGHUP to the script alone ended it at once, its stage going on (the build's
         # Ninja, reparented, wrote into the log after it); Ctrl-C ended it without a word.
@@ -295,17 +326,51 @@ def others_can_pass(path):
     return all(folder.stat().st_mode & stat.S_IXOTH for folder in [path, *path.parents])
 
 
-def let_only_nobody_pass(folder):
-    """An access list on the folder (root's, 0700) that lets nobody pass it and no one else, written
-    as the system stores it; False where the file system keeps none."""
-    entries = [(0x01, 7, 0xFFFFFFFF), (0x02, 1, NOBODY), (0x04, 0, 0xFFFFFFFF), (0x10, 1, 0xFFFFFFFF),
-               (0x20, 0, 0xFFFFFFFF)]
+def set_access_list(path, entries, kind="access"):
+    """An access list on the file or folder, written as the system stores it: (tag, permissions, id)
+    entries, the tags 0x01 its owner, 0x02 a user, 0x04 its group, 0x10 the mask, 0x20 others; False
+    where the file system keeps none."""
     value = struct.pack("<I", 2) + b"".join(struct.pack("<HHI", *entry) for entry in entries)
     try:
-        os.setxattr(folder, "system.posix_acl_access", value)
+        os.setxattr(path, f"system.posix_acl_{kind}", value)
     except OSError:
         return False
     return True
+
+
+def let_only_nobody_pass(folder):
+    """An access list on the folder (root's, 0700) that lets nobody pass it and no one else."""
+    return set_access_list(folder, [(0x01, 7, 0xFFFFFFFF), (0x02, 1, NOBODY), (0x04, 0, 0xFFFFFFFF),
+                                    (0x10, 1, 0xFFFFFFFF), (0x20, 0, 0xFFFFFFFF)])
+
+
+def lay_out_job(folder):
+    """The scripts and the stand-ins of the job in folder, every folder 0755, every file 0755."""
+    scripts = folder / "tree" / "scripts"
+    scripts.mkdir(parents=True, mode=0o755)
+    for name in ("run.sh", "steps.sh", "deps.sh", "plugin-road.sh"):
+        shutil.copy(SCRIPTS / name, scripts / name)
+    for rel, text in STUBS.items():
+        path = folder / rel
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.parent.chmod(0o755)
+        path.write_text(text)
+        path.chmod(0o755)
+
+
+def run_job(folder, out, runner, **stub):
+    """run.sh of the job laid out in folder, writing in out, as runner (root runs it as nobody): its
+    status and output's lines."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("ZEQ_", "STUB_"))}
+    env.update({"PATH": f"{folder / 'bin'}:{env.get('PATH', '/usr/bin:/bin')}",
+                "ZEQ_RUN_BUILD_DIR": str(folder / "build"), "ZEQ_RUN_OUTPUT_DIR": str(out),
+                "STUB_BIN": str(folder / "bin")})
+    env.update({f"STUB_{k.upper()}": v for k, v in stub.items()})
+    as_runner = as_nobody if runner == NOBODY and os.geteuid() == 0 else None
+    result = subprocess.run(["bash", str(folder / "tree" / "scripts" / "run.sh")], env=env, cwd=folder,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=WAIT_SECONDS,
+                            preexec_fn=as_runner)
+    return result.returncode, result.stdout.splitlines()
 
 
 def as_nobody():
@@ -330,30 +395,14 @@ class OutputFolders(unittest.TestCase):
         FOLDERS.add(self.folder)
         if not let_only_nobody_pass(self.folder):
             self.skipTest("the file system keeps no access lists: the user nobody cannot reach the test's folder")
-        scripts = self.folder / "tree" / "scripts"
-        scripts.mkdir(parents=True, mode=0o755)
-        for name in ("run.sh", "steps.sh", "deps.sh", "plugin-road.sh"):
-            shutil.copy(SCRIPTS / name, scripts / name)
-        for rel, text in STUBS.items():
-            path = self.folder / rel
-            path.parent.mkdir(parents=True, exist_ok=True)
-            path.parent.chmod(0o755)
-            path.write_text(text)
-            path.chmod(0o755)
+        lay_out_job(self.folder)
 
     def tearDown(self):
         shutil.rmtree(self.folder)
         FOLDERS.discard(self.folder)
 
     def run_in(self, out, runner):
-        env = {k: v for k, v in os.environ.items() if not k.startswith(("ZEQ_", "STUB_"))}
-        env.update({"PATH": f"{self.folder / 'bin'}:{env.get('PATH', '/usr/bin:/bin')}",
-                    "ZEQ_RUN_BUILD_DIR": str(self.folder / "build"), "ZEQ_RUN_OUTPUT_DIR": str(out),
-                    "STUB_BIN": str(self.folder / "bin")})
-        result = subprocess.run(["bash", str(self.folder / "tree" / "scripts" / "run.sh")], env=env, cwd=self.folder,
-                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=WAIT_SECONDS,
-                                preexec_fn=as_nobody if runner == NOBODY else None)
-        return result.returncode, result.stdout.splitlines()
+        return run_job(self.folder, out, runner)
 
     def test_each_folder_keeps_its_mode_and_is_used_or_refused(self):
         other = free_uid()
@@ -409,6 +458,150 @@ class OutputFolders(unittest.TestCase):
                     self.assertEqual((runner, 0o700), (job.stat().st_uid, stat.S_IMODE(job.stat().st_mode)))
                 self.assertEqual(f"Main job passed; the whole output is in {job / 'main-job.log'}", lines[-1])
                 self.assertEqual(runner, (job / "main-job.log").stat().st_uid)
+
+    def test_another_users_link_in_a_folder_others_may_write_is_not_followed(self):
+        other = free_uid()
+        shared = self.folder / "shared"
+        shared.mkdir()
+        shared.chmod(0o1777)
+        # A link the runner made, or the folder's owner, is followed; another user's leads wherever
+        # they like.
+        for linker, refused in [(other, True), (NOBODY, False), (0, False)]:
+            with self.subTest(linker=linker):
+                target = self.folder / f"target-{linker}"
+                target.mkdir()
+                os.chown(target, NOBODY, -1)
+                link = shared / f"by-{linker}"
+                link.symlink_to(target)
+                os.lchown(link, linker, -1)
+                status, lines = self.run_in(link, NOBODY)
+                if refused:
+                    self.assertEqual(1, status, lines)
+                    self.assertEqual([f'run: the output folder "{link}" is not used: the link "{link}" is user '
+                                      f"{other}'s, in a folder others may write; name the folder it leads to, if "
+                                      "you trust it, or another in ZEQ_RUN_OUTPUT_DIR."], lines)
+                    self.assertEqual([], list(target.iterdir()))
+                else:
+                    self.assertEqual(0, status, lines)
+                    self.assertEqual(f"Main job: output in {target}", lines[0])
+
+
+class FolderGroups(unittest.TestCase):
+    """A folder its group may write, judged as the host judges it: used as it is only where the
+    listings show the group as its owner's private group alone (named as the owner, the owner's
+    primary group, no other user's, listing no one else), and never under an access list, which may
+    give the write to anyone. The listings are the test's own (a stand-in getent); the job runs as
+    nobody under root, else as the user running the tests."""
+
+    def setUp(self):
+        if os.geteuid() == 0:
+            parent = next((p for p in (scratch_root(), tempfile.gettempdir()) if p and others_can_pass(p)), None)
+            if parent is None:
+                self.skipTest("no temporary folder the user nobody may reach")
+            self.runner = NOBODY
+        else:
+            parent, self.runner = scratch_root(), os.getuid()
+        self.folder = pathlib.Path(tempfile.mkdtemp(prefix="run-groups-", dir=parent))
+        FOLDERS.add(self.folder)
+        if self.runner == NOBODY and not let_only_nobody_pass(self.folder):
+            self.skipTest("the file system keeps no access lists: the user nobody cannot reach the test's folder")
+        lay_out_job(self.folder)
+        me = pwd.getpwuid(self.runner)
+        self.name, self.gid, self.other = me.pw_name, me.pw_gid, free_uid()
+
+    def tearDown(self):
+        shutil.rmtree(self.folder)
+        FOLDERS.discard(self.folder)
+
+    def listings(self, number, passwd, group):
+        """The test's user and group listings: root, the runner and another user, each with a group
+        of their own named as they are, less what the case changes."""
+        users = {"root": (0, 0), self.name: (self.runner, self.gid), "other": (self.other, self.other)}
+        users.update(passwd)
+        groups = {"root": (0, ""), self.name: (self.gid, ""), "other": (self.other, "")}
+        groups.update(group)
+        files = self.folder / f"passwd-{number}", self.folder / f"group-{number}"
+        files[0].write_text("".join(f"{n}:x:{u}:{g}::/:/bin/sh\n" for n, (u, g) in users.items()))
+        files[1].write_text("".join(f"{n}:x:{g}:{m}\n" for n, (g, m) in groups.items()))
+        for file in files:
+            file.chmod(0o644)
+        return {"passwd": str(files[0]), "group": str(files[1])}
+
+    def test_a_group_counts_as_its_owners_alone_only_where_every_listing_says_so(self):
+        refused = ("its group ({}) may write it, a group that may hold other users, and it is not sticky: they "
+                   "may rename what the job puts in it")
+        me, gid = self.name, self.gid
+        # What the listings change, the folder's owner, the outcome.
+        cases = [
+            ("alone", {}, {}, self.runner, None),
+            ("a member listed besides the owner", {}, {me: (gid, f"{me},other")}, self.runner, refused.format(me)),
+            ("another user's primary group", {"other": (self.other, gid)}, {}, self.runner, refused.format(me)),
+            ("not named as the owner", {}, {me: (self.other + 1, ""), "staff": (gid, "")}, self.runner,
+             refused.format("staff")),
+            ("not the owner's primary group", {me: (self.runner, self.other)}, {}, self.runner, refused.format(me)),
+        ]
+        if os.geteuid() == 0:
+            # Root has no group alone, whosever group it is.
+            cases.append(("a folder of root's in the runner's group", {}, {}, 0, refused.format(me)))
+        for number, (case, passwd, group, owner, outcome) in enumerate(cases):
+            with self.subTest(case=case):
+                out = self.folder / f"out-{number}"
+                out.mkdir()
+                os.chown(out, owner, gid)
+                out.chmod(0o775)
+                status, lines = run_job(self.folder, out, self.runner, **self.listings(number, passwd, group))
+                self.assertEqual((owner, gid, 0o775), (out.stat().st_uid, out.stat().st_gid,
+                                                      stat.S_IMODE(out.stat().st_mode)))
+                if outcome is None:
+                    self.assertEqual(0, status, lines)
+                    self.assertEqual(f"Main job: output in {out}", lines[0])
+                    continue
+                self.assertEqual(1, status, lines)
+                self.assertEqual([f'run: the output folder "{out}" is not used: {outcome}, and the host loads no '
+                                  f'plug-in from there; take its group\'s write away (chmod g-w "{out}") or name '
+                                  'another folder in ZEQ_RUN_OUTPUT_DIR.'], lines)
+                self.assertEqual([], list(out.iterdir()))
+
+    def test_an_access_list_is_refused_before_anything_runs(self):
+        me, gid = self.name, self.gid
+        # Another user planted the job's log as a link to a file of the runner's elsewhere.
+        victim = self.folder / "victim.txt"
+        victim.write_text("the runner's own")
+        os.chown(victim, self.runner, gid)
+        # The group alone, or not: the reason is the access list either way (its mask is the group bits).
+        for number, group in enumerate([{}, {me: (self.other + 1, ""), "staff": (gid, "")}]):
+            with self.subTest(group_named_as_owner=not group):
+                out = self.folder / f"listed-{number}"
+                out.mkdir()
+                os.chown(out, self.runner, gid)
+                out.chmod(0o775)
+                if not set_access_list(out, [(0x01, 7, 0xFFFFFFFF), (0x02, 7, self.other), (0x04, 5, 0xFFFFFFFF),
+                                             (0x10, 7, 0xFFFFFFFF), (0x20, 5, 0xFFFFFFFF)]):
+                    self.skipTest("the file system keeps no access lists")
+                planted = out / "main-job.log"
+                planted.symlink_to(victim)
+                if os.geteuid() == 0:
+                    os.lchown(planted, self.other, self.other)
+                status, lines = run_job(self.folder, out, self.runner, **self.listings(number, {}, group))
+                self.assertEqual(1, status, lines)
+                self.assertEqual([f'run: the output folder "{out}" is not used: its access list may let other users '
+                                  'write it, and it is not sticky: they may rename what the job puts in it, and the '
+                                  f'host loads no plug-in from there; take their write away (chmod g-w "{out}", '
+                                  'which bounds every entry of the list) or name another folder in '
+                                  'ZEQ_RUN_OUTPUT_DIR.'], lines)
+                self.assertEqual("the runner's own", victim.read_text())
+                self.assertEqual(["main-job.log"], [p.name for p in out.iterdir()])
+
+        # A default list alone gives no one access: the folder is used as it is, as the host uses it.
+        out = self.folder / "defaults"
+        out.mkdir()
+        os.chown(out, self.runner, gid)
+        out.chmod(0o775)
+        self.assertTrue(set_access_list(out, [(0x01, 7, 0xFFFFFFFF), (0x02, 7, self.other), (0x04, 5, 0xFFFFFFFF),
+                                              (0x10, 7, 0xFFFFFFFF), (0x20, 5, 0xFFFFFFFF)], kind="default"))
+        status, lines = run_job(self.folder, out, self.runner, **self.listings(9, {}, {}))
+        self.assertEqual(0, status, lines)
+        self.assertEqual(f"Main job: output in {out}", lines[0])
 
 
 if __name__ == "__main__":
