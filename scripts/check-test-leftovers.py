@@ -19,8 +19,9 @@ when it came. Once checked, the run's stamp goes, and its scratch folder too whe
 in it (what a failed test keeps for a look stays).
 
 It also fails for every test of the build (listed by CTEST) that is not part of the run (its
-setup and cleanup aside): CTest orders this check after those tests alone, so it would otherwise
-look while another test still writes, and never see what that test leaves. Without the listing
+setup and cleanup aside), and for every name that several tests bear: CTest orders this check
+after the tests of the run by their names, one test a name, so it would otherwise look while
+another test still writes, and never see what that test leaves. Without the listing
 it cannot tell, and says how it is to be run.
 """
 import json
@@ -88,14 +89,21 @@ def property_values(test, name):
 
 
 def outside_the_run(ctest, build):
-    """The tests of the build that neither require the run nor set it up or clean it up."""
+    """The tests of the build that neither require the run nor set it up or clean it up, and each name
+    that several tests bear: CTest orders this check after the tests of a name, and so after one of
+    them alone."""
     listing = subprocess.run([ctest, "--show-only=json-v1", "--test-dir", build], stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE, text=True, check=True)
     found = []
+    names = {}
     for test in json.loads(listing.stdout).get("tests", []):
+        names[test.get("name")] = names.get(test.get("name"), 0) + 1
         if any(RUN in property_values(test, p) for p in ("FIXTURES_REQUIRED", "FIXTURES_SETUP", "FIXTURES_CLEANUP")):
             continue
         found.append(f"{test.get('name')}: a test outside the run ({RUN} not required): it may run beside this check")
+    for name, count in names.items():
+        if count > 1:
+            found.append(f"{name}: a name {count} tests bear: the others of them may run beside this check")
     return found
 
 

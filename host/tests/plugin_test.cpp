@@ -465,7 +465,7 @@ INSTANTIATE_TEST_SUITE_P(Host, GroupRule, ::testing::ValuesIn(zeqtest::GroupRule
                          });
 
 // A verdict read from the system's databases stands only while the files it rests on stay the same.
-TEST(GroupRuleBySystem, JudgesAgainWhenAFileItRestsOnChanges) {
+TEST(HostGroupRuleBySystem, JudgesAgainWhenAFileItRestsOnChanges) {
     const std::string dir = zeqtest::MakeFreshFolder(zeqtest::ScratchRoot(), "group-rule").string();
     const std::optional<std::string> answer =
         zeqtest::JudgedAsItsFilesChange(dir, tulo_detail::groupIsOwnersAloneBySystem);

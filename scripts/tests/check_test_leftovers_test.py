@@ -29,6 +29,8 @@ LISTING = """{"kind": "ctestInfo", "tests": [
   {"name": "Inside.Run", "properties": [{"name": "FIXTURES_REQUIRED", "value": ["other", "zeq_test_run"]}]},
   {"name": "Outside.NoProperties"},
   {"name": "Outside.OtherFixture", "properties": [{"name": "FIXTURES_REQUIRED", "value": ["other"]}]},
+  {"name": "Twice.Named", "properties": [{"name": "FIXTURES_REQUIRED", "value": ["zeq_test_run"]}]},
+  {"name": "Twice.Named", "properties": [{"name": "FIXTURES_REQUIRED", "value": ["zeq_test_run"]}]},
   {"name": "SourceRules.ATestRunLeavesNothingBehind",
    "properties": [{"name": "FIXTURES_CLEANUP", "value": ["zeq_test_run"]}]}]}
 """
@@ -132,7 +134,8 @@ class LeftoverCheck(unittest.TestCase):
         self.listing.write_text(LISTING)
         status, out = self.check()
         self.assertEqual(1, status, out)
-        self.assertEqual(["Outside.NoProperties", "Outside.OtherFixture"],
+        # Two tests of one name: the check is ordered after one of them alone.
+        self.assertEqual(["Outside.NoProperties", "Outside.OtherFixture", "Twice.Named"],
                          [line.split(":")[0] for line in out.splitlines()])
         # Tests that cannot be listed are no pass, and a check not given them is no check.
         self.script("start")
