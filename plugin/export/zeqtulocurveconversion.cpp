@@ -381,9 +381,9 @@ KeyForm LastKeyForm(const TFnAnimCurve& host, const TangentTypes& types, const H
 bool ArrivesStraight(const TFnAnimCurve& host, const TangentTypes& types, const HostTangents& tangents, unsigned i) {
     if (types.mIn[i + 1] == kLinear) return true;
     const double dt = host.time(i + 1).as(TTime::kSeconds) - host.time(i).as(TTime::kSeconds);
+    if (!(dt > 0)) return false;
     const double chord = (host.value(i + 1) - host.value(i)) / dt;
-    const double in = tangents.mIn[i + 1].mSlope;
-    return dt > 0 && std::fabs(in - chord) <= 1e-6 * std::fabs(chord);
+    return std::fabs(tangents.mIn[i + 1].mSlope - chord) <= 1e-6 * std::fabs(chord);
 }
 
 // A key with a segment after it. The segment is the host's: held by a step, straight between two

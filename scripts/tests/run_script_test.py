@@ -401,9 +401,6 @@ class OutputFolders(unittest.TestCase):
         shutil.rmtree(self.folder)
         FOLDERS.discard(self.folder)
 
-    def run_in(self, out, runner):
-        return run_job(self.folder, out, runner)
-
     def test_each_folder_keeps_its_mode_and_is_used_or_refused(self):
         other = free_uid()
         nogroup = pwd.getpwuid(NOBODY).pw_gid
@@ -436,7 +433,7 @@ class OutputFolders(unittest.TestCase):
                 out.mkdir()
                 os.chown(out, owner, group)
                 out.chmod(mode)
-                status, lines = self.run_in(out, runner)
+                status, lines = run_job(self.folder, out, runner)
                 after = out.stat()
                 self.assertEqual((owner, group, mode), (after.st_uid, after.st_gid, stat.S_IMODE(after.st_mode)))
                 if outcome not in (fresh, as_it_is):
@@ -474,7 +471,7 @@ class OutputFolders(unittest.TestCase):
                 link = shared / f"by-{linker}"
                 link.symlink_to(target)
                 os.lchown(link, linker, -1)
-                status, lines = self.run_in(link, NOBODY)
+                status, lines = run_job(self.folder, link, NOBODY)
                 if refused:
                     self.assertEqual(1, status, lines)
                     self.assertEqual([f'run: the output folder "{link}" is not used: the link "{link}" is user '
